@@ -1,0 +1,71 @@
+// Decides what one line of a bookmark file is for the tree: a link, a folder, the end of a
+// list, or nothing of interest; takes the link's address and title or the folder's title, and
+// keeps the nesting depth of the whole bookmark file.
+//
+// Recognition rests on four fixed pieces of upper-case text ("<A HREF=", "<H3 FOLDED", "<DL>",
+// "</DL>"), compared byte for byte; no other HTML is parsed, nothing is decoded or escaped.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// What a line is taken to be. The codes are fixed; there is no code 0.
+enum class LineKind : std::int32_t {
+  Link = 4,
+  Folder = 3,
+  ListClose = 2,
+  Ignored = -1,
+};
+
+// What one line yields. The conversion keeps one record for the whole bookmark file and the
+// classifier overwrites only the fields the line's kind sets: a Link sets url, title and depth;
+// a Folder sets title and depth and leaves url as it was; other kinds set nothing.
+struct BookmarkEntry {
+  std::string title;  // exactly as in the line, however long
+  std::string url;    // the HREF value without its quotation marks, however long
+  std::int32_t depth = 0;
+};
+
+// The nesting depth of the bookmark file being read: 1 when the library is loaded, one up for
+// every folder heading, one down for every list end, never reset, never bounded (unbalanced
+// input takes it to 0 and below).
+extern std::int32_t nestingDepth;
+
+// Cuts tokens out of a line the way strtok does: every call names its delimiter and either a
+// fresh start or none (carry on where the previous call stopped); delimiters at the start are
+// passed over, so a token is never empty; the delimiter that ends a token is overwritten with a
+// zero byte. Unlike strtok it keeps its position in the object, not in hidden global state, and
+// it remembers what it overwrote so that the line can be put back as it was read.
+class Tokenizer {
+ public:
+  // The next token, or nullptr when only delimiters remain before the end of the line.
+  char* next(char* start, char delimiter);
+
+  // Where the next continuation would begin.
+  char* position() const { return next_; }
+
+  // Puts back every delimiter that next() overwrote.
+  void restore();
+
+ private:
+  struct Cut {
+    char* at;
+    char was;
+  };
+  char* next_ = nullptr;
+  std::array<Cut, 4> cuts_{};  // a line is cut at most four times
+  std::size_t cutCount_ = 0;
+};
+
+// The second token when the text from `start` (or from where the tokenizer stopped, when
+// `start` is nullptr) is split at quotation marks: normally a quoted attribute value.
+char* quotedValue(Tokenizer& tokenizer, char* start);
+
+// The text after the next ">" up to the next "<": normally an element's content.
+char* elementText(Tokenizer& tokenizer, char* start);
+
+// Classifies one line, a zero-terminated text in a writable buffer (the classifier overwrites
+// delimiters in it), and fills `entry` as the line's kind says.
+LineKind classifyLine(BookmarkEntry& entry, char* line);
