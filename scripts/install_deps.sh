@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest           # GoogleTest: the native build links the library, the
                                     # Windows build compiles the sources
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine64                            # runs the Windows build's tests
 )
 
 sudo_cmd=()
