@@ -15,11 +15,15 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kSeed = 20240611;
-// One link in this many carries favicon data (1-3 KB of base64). Icons on every third link
-// would make a million links some 850 MB; one in 50 keeps the file near 200 bytes a link.
-constexpr std::uint64_t kIconEvery = 50;
+// One link in this many carries favicon data, as a browser that keeps its favicons writes it.
+constexpr std::uint64_t kIconEvery = 3;
+// A 16x16 PNG favicon takes a few hundred bytes of base64. Together with a million links of
+// some 160 bytes each this makes the large export about 250 MB; icons of 200-700 bytes would
+// make it over 300 MB.
+constexpr std::uint64_t kIconMinBytes = 100;
+constexpr std::uint64_t kIconMaxBytes = 400;
 constexpr std::size_t kDomainCount = 5000;
-constexpr std::size_t kIconCount = 256;
+constexpr std::size_t kIconCount = 1024;
 constexpr std::size_t kFlushAt = std::size_t{1} << 20;
 constexpr std::uint64_t kFirstDate = 1230768000;  // 2009-01-01
 constexpr std::uint64_t kDateSpan = 15ull * 365 * 24 * 3600;
@@ -211,7 +215,9 @@ class ExportWriter {
   }
 
   std::string makeIcon() {
-    std::size_t length = static_cast<std::size_t>(random_.between(250, 750)) * 4;
+    // Base64 comes in groups of four characters.
+    std::size_t length =
+        static_cast<std::size_t>(random_.between(kIconMinBytes / 4, kIconMaxBytes / 4)) * 4;
     std::string icon(kPngStart);
     while (icon.size() < length - 4) icon += kBase64[random_.index(kBase64.size())];
     icon += "AAAA";
