@@ -104,8 +104,9 @@ std::string libraryBesideProgram() {
 }
 
 LibraryHandle loadLibrary(const std::string& path) {
-  // dlopen searches only for names without a slash; a full path is taken as it is.
-  if (path.find('/') == std::string::npos) return nullptr;
+  // Only a full path is loaded: dlopen searches for a bare name, and takes a relative one
+  // against the current directory.
+  if (path.empty() || path.front() != '/') return nullptr;
   return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 

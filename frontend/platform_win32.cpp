@@ -71,9 +71,12 @@ std::string libraryBesideProgram() {
 }
 
 LibraryHandle loadLibrary(const std::string& path) {
-  // Only a full path is loaded; LOAD_WITH_ALTERED_SEARCH_PATH takes the library's own
+  // Only a full path is loaded: a bare or relative name would be searched for, starting in
+  // places others can write to. LOAD_WITH_ALTERED_SEARCH_PATH takes the library's own
   // dependencies from its folder rather than from the current directory.
-  if (path.empty()) return nullptr;
+  bool drivePath = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  bool networkPath = path.rfind("\\\\", 0) == 0;
+  if (!drivePath && !networkPath) return nullptr;
   return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 

@@ -9,77 +9,18 @@
 #include <vector>
 
 #include "messages.h"
-#include "support/recording_message_box.h"
-#include "support/test_support.h"
+#include "support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::kBookmarks;
+using testing_support::kPicture1;
+using testing_support::kPicture2;
 using testing_support::listFolder;
+using testing_support::ProgramRun;
 using testing_support::readFile;
-using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string kBookmarks =
-    "<DL><p>\n<DT><H3 FOLDED>Folder</H3>\n<DL><p>\n<DT><A HREF=\"http://a/\" X=\"1\">A</A>\n"
-    "</DL><p>\n</DL><p>\n";
-const std::string kTemplate = "<HTML><BODY>\n";
-const std::string kPicture1 = "GIF89a closed";
-const std::string kPicture2 = "GIF89a open";
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0x1234);
-
-// A run of the program: the current directory holds the template and the pictures, the
-// library lies beside the program, and the user's files are in `home`.
-class ProgramRun {
- public:
-  ProgramRun() {
-    fs::create_directory(cwd());
-    fs::create_directory(home());
-    writeFile(cwd() / "source_normal.htm", kTemplate);
-    writeFile(cwd() / "folder1.gif", kPicture1);
-    writeFile(cwd() / "folder2.gif", kPicture2);
-    savedCwd_ = fs::current_path();
-    fs::current_path(cwd());
-    generatorPath = platform::libraryBesideProgram();
-    testing_support::shownMessages().clear();
-  }
-  ~ProgramRun() { fs::current_path(savedCwd_); }
-  ProgramRun(const ProgramRun&) = delete;
-  ProgramRun& operator=(const ProgramRun&) = delete;
-
-  fs::path cwd() const { return dir_.path() / "cwd"; }
-  fs::path home() const { return dir_.path() / "home"; }
-  fs::path output() const { return home() / "Quillmap"; }
-
-  // Drops `paths` and returns the messages shown, joined.
-  std::string drop(std::vector<std::string> paths) {
-    testing_support::shownMessages().clear();
-    handleDrop(kWindow, &paths);
-    std::string shown;
-    for (const auto& message : testing_support::shownMessages()) {
-      EXPECT_EQ(message.owner, kWindow);
-      shown += (shown.empty() ? "" : " | ") + message.text;
-    }
-    return shown;
-  }
-
-  // The page the library makes of `bookmarks`, in a load of its own.
-  std::string expectedPage(const fs::path& bookmarks) {
-    TempDir scratch;
-    std::string page = scratch.file("page.htm");
-    EXPECT_TRUE(testing_support::convertFresh(bookmarks.string(), page,
-                                              (cwd() / "source_normal.htm").string()));
-    return readFile(page);
-  }
-
-  std::string outputListing() const {
-    return fs::exists(output()) ? listFolder(output()) : "<no folder>";
-  }
-
- private:
-  TempDir dir_;
-  fs::path savedCwd_;
-};
 
 TEST(DropTest, Table) {
   const std::string converted = "Quillmap.htm folder1.gif folder2.gif";
@@ -153,7 +94,7 @@ TEST(DropTest, Table) {
        "", "Quillmap.htm"},
       {"LibraryMissingFolderKeptWithPictures",
        [](const fs::path& h) {
-         generatorPath = (h / "nowhere" / "libquillcore.so").string();
+         generatorPath = (h / "nowhere" / testing_support::libraryFileName()).string();
          return std::vector<std::string>{(h / "b.htm").string()};
        },
        kGenerateFailedMessage, "folder1.gif folder2.gif"},
@@ -162,7 +103,7 @@ TEST(DropTest, Table) {
          fs::remove("folder1.gif");
          fs::remove("folder2.gif");
          fs::create_directory(h / "Quillmap");  // there before the drop, and empty
-         generatorPath = (h / "nowhere" / "libquillcore.so").string();
+         generatorPath = (h / "nowhere" / testing_support::libraryFileName()).string();
          return std::vector<std::string>{(h / "b.htm").string()};
        },
        kGenerateFailedMessage, "<no folder>"},
@@ -226,30 +167,19 @@ TEST(DropTest, EveryDropStartsTheLibraryAfresh) {
   }
 }
 
-TEST(DropTest, PathsOfAnyLength) {
-  ProgramRun run;
-  // Far beyond the 260 bytes of a Windows path: handled whole on Linux.
-  fs::path deep = run.home();
-  for (int i = 0; i < 8; ++i) deep /= std::string(200, static_cast<char>('a' + i));
-  fs::create_directories(deep);
-  writeFile(deep / "b.htm", kBookmarks);
-  ASSERT_GT((deep / "b.htm").string().size(), 1600u);
-  EXPECT_EQ(run.drop({(deep / "b.htm").string()}), "");
-  EXPECT_EQ(listFolder(deep / "Quillmap"), "Quillmap.htm folder1.gif folder2.gif");
-}
 
 TEST(DropTest, LibraryOnlyFromTheProgramsFolder) {
   ProgramRun run;
   // The library is the one beside the program, by its full path.
   EXPECT_EQ(fs::path(platform::libraryBesideProgram()),
-            testing_support::executableDir() / "libquillcore.so");
+            testing_support::executableDir() / testing_support::libraryFileName());
   // A library planted in the current directory is never loaded: it would fail every drop.
   fs::copy_file(testing_support::executableDir() / QUILLMAP_PLANTED_LIBRARY,
-                run.cwd() / "libquillcore.so");
+                run.cwd() / testing_support::libraryFileName());
   writeFile(run.home() / "b.htm", kBookmarks);
   EXPECT_EQ(run.drop({(run.home() / "b.htm").string()}), "");
-  // Nor is one named without a folder, which the loader would search for.
-  generatorPath = "libquillcore.so";
+  // Nor is one named without a full path, which the loader would search for.
+  generatorPath = testing_support::libraryFileName();
   EXPECT_EQ(run.drop({(run.home() / "b.htm").string()}), kGenerateFailedMessage);
 }
 

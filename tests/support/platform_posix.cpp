@@ -15,4 +15,6 @@ void unloadLibrary(void* library) { dlclose(library); }
 
 std::string libraryFileName() { return "libquillcore.so"; }
 
+TestDrop::TestDrop(std::vector<std::string> paths) : paths_(std::move(paths)), handle_(&paths_) {}
+
 }  // namespace testing_support

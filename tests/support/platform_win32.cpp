@@ -1,5 +1,8 @@
 // Test helpers' platform layer on Windows.
 #include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
 
 #include <bit>
 
@@ -24,5 +27,23 @@ void* findSymbol(void* library, const char* name) {
 void unloadLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 std::string libraryFileName() { return "quillcore.dll"; }
+
+// A shell drop is a DROPFILES header followed by the paths, each zero-terminated, and one more
+// zero after the last.
+TestDrop::TestDrop(std::vector<std::string> paths) : paths_(std::move(paths)) {
+  std::size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths_) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
+  for (const std::string& path : paths_) {
+    std::memcpy(at, path.c_str(), path.size() + 1);
+    at += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  handle_ = memory;
+}
 
 }  // namespace testing_support

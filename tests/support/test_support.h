@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testing_support {
 
@@ -58,6 +59,21 @@ class Library {
 // Loads the library, converts once and unloads it again, as the program does for every drop.
 bool convertFresh(const std::string& input, const std::string& output,
                   const std::string& templatePath);
+
+// A drop as the window would receive it, holding `paths`, first item first. Its handle is what
+// the drop handling takes: on Windows a real shell drop (released by whoever handles it), on
+// Linux the list of paths.
+class TestDrop {
+ public:
+  explicit TestDrop(std::vector<std::string> paths);
+  TestDrop(const TestDrop&) = delete;
+  TestDrop& operator=(const TestDrop&) = delete;
+  void* handle() const { return handle_; }
+
+ private:
+  std::vector<std::string> paths_;
+  void* handle_ = nullptr;
+};
 
 // Platform layer for Library: load by full path, look up by name, unload.
 void* loadLibraryAt(const fs::path& path);
