@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need. Safe to run again: apt-get
-# skips what is there already.
+# Installs the Debian packages that building ("run") or building and testing ("test") need.
+# Safe to run again: only what is missing is installed.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libgtest-dev googletest           # GoogleTest: the native build links the library, the
-                                    # Windows build compiles the sources
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev)
+test_packages=(
+  libgtest-dev googletest           # GoogleTest: linked natively, compiled for Windows
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine64                            # runs the Windows build's tests
+  wine64                            # runs the Windows build and its tests
+  xvfb openbox xdotool x11-utils wmctrl imagemagick  # a real display, window manager, tools
+  python3 python3-xlib              # the end-to-end driver and its drag source
+  icoutils                          # reads the Windows program's resources
 )
+
+case "${1:-test}" in
+  run) packages=("${build_packages[@]}") ;;
+  test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi

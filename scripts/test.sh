@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install_deps.sh
+scripts/install_deps.sh test
 
 generator=(-G Ninja)
 strict=()
@@ -40,7 +40,8 @@ run_ctest() {
 }
 
 echo "== native build"
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${strict[@]}"
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAP_TESTS=ON \
+  -DQUILLMAP_BENCH=ON "${strict[@]}"
 cmake --build build
 run_ctest build
 
