@@ -2,15 +2,37 @@
 #include "classifier.h"
 
 #include <cstring>
+#include <string_view>
 
 std::int32_t nestingDepth = 1;
 
 namespace {
 
-constexpr const char* kLinkPattern = "<A HREF=";
-constexpr const char* kFolderPattern = "<H3 FOLDED";
-constexpr const char* kListOpenPattern = "<DL>";
-constexpr const char* kListClosePattern = "</DL>";
+constexpr std::string_view kLinkPattern = "<A HREF=";
+constexpr std::string_view kFolderPattern = "<H3 FOLDED";
+constexpr std::string_view kListOpenPattern = "<DL>";
+constexpr std::string_view kListClosePattern = "</DL>";
+
+// What findTag() needs of a pattern.
+constexpr bool startsWithBracket(std::string_view pattern) {
+  return pattern.size() > 1 && pattern[0] == '<' &&
+         pattern.find('\0') == std::string_view::npos;
+}
+static_assert(startsWithBracket(kLinkPattern) && startsWithBracket(kFolderPattern) &&
+              startsWithBracket(kListOpenPattern) && startsWithBracket(kListClosePattern));
+
+// The first place where `pattern` occurs in the zero-terminated `text`, just as strstr finds
+// it. Every pattern starts with '<', of which a line holds few, so the search hops from one
+// '<' to the next and compares the rest of the pattern there. The comparison stops at the
+// text's terminating zero, since no pattern holds a zero byte.
+char* findTag(char* text, std::string_view pattern) {
+  for (char* p = std::strchr(text, '<'); p != nullptr; p = std::strchr(p + 1, '<')) {
+    std::size_t matched = 1;
+    while (matched < pattern.size() && p[matched] == pattern[matched]) ++matched;
+    if (matched == pattern.size()) return p;
+  }
+  return nullptr;
+}
 
 // Depth arithmetic wraps instead of overflowing: a file of billions of list ends is odd, not
 // undefined.
@@ -46,24 +68,24 @@ void fallbackTitle(std::string& title, const char* from, const std::string& url)
 
 }  // namespace
 
-char* Tokenizer::next(char* start, char delimiter) {
+Token Tokenizer::take(char* start, char delimiter) {
   char* p = start != nullptr ? start : next_;
-  if (p == nullptr) return nullptr;
+  if (p == nullptr) return {};
   while (*p == delimiter) ++p;
   if (*p == '\0') {
     next_ = p;
-    return nullptr;
+    return {};
   }
-  char* token = p;
   char* end = std::strchr(p, delimiter);
   if (end == nullptr) {
-    next_ = p + std::strlen(p);
+    end = p + std::strlen(p);
+    next_ = end;
   } else {
     if (cutCount_ < cuts_.size()) cuts_[cutCount_++] = {end, *end};
     *end = '\0';
     next_ = end + 1;
   }
-  return token;
+  return {p, static_cast<std::size_t>(end - p)};
 }
 
 void Tokenizer::restore() {
@@ -73,25 +95,25 @@ void Tokenizer::restore() {
   }
 }
 
-char* quotedValue(Tokenizer& tokenizer, char* start) {
-  tokenizer.next(start, '"');
-  return tokenizer.next(nullptr, '"');
+Token quotedValue(Tokenizer& tokenizer, char* start) {
+  tokenizer.take(start, '"');
+  return tokenizer.take(nullptr, '"');
 }
 
-char* elementText(Tokenizer& tokenizer, char* start) {
-  tokenizer.next(start, '>');
-  return tokenizer.next(nullptr, '<');
+Token elementText(Tokenizer& tokenizer, char* start) {
+  tokenizer.take(start, '>');
+  return tokenizer.take(nullptr, '<');
 }
 
 LineKind classifyLine(BookmarkEntry& entry, char* line) {
-  if (char* anchor = std::strstr(line, kLinkPattern)) {
+  if (char* anchor = findTag(line, kLinkPattern)) {
     Tokenizer tokenizer;
-    char* url = quotedValue(tokenizer, anchor);
-    entry.url.assign(url != nullptr ? url : "");
+    Token url = quotedValue(tokenizer, anchor);
+    entry.url.assign(url.view());
     // Where the url token ends: its anchor text, if needed, is looked for after that point.
-    char* afterUrl = url != nullptr ? tokenizer.position() : anchor;
-    if (char* title = elementText(tokenizer, nullptr)) {
-      entry.title.assign(title);
+    char* afterUrl = url ? tokenizer.position() : anchor;
+    if (Token title = elementText(tokenizer, nullptr)) {
+      entry.title.assign(title.view());
     } else {
       tokenizer.restore();
       fallbackTitle(entry.title, afterUrl, entry.url);
@@ -99,17 +121,16 @@ LineKind classifyLine(BookmarkEntry& entry, char* line) {
     entry.depth = nestingDepth;
     return LineKind::Link;
   }
-  if (char* heading = std::strstr(line, kFolderPattern)) {
+  if (char* heading = findTag(line, kFolderPattern)) {
     nestingDepth = stepped(nestingDepth, 1);
     Tokenizer tokenizer;
-    char* title = elementText(tokenizer, heading);
-    entry.title.assign(title != nullptr ? title : "");
+    entry.title.assign(elementText(tokenizer, heading).view());
     entry.depth = nestingDepth;
     return LineKind::Folder;
   }
   // A line holding "<DL>" is never a list end, even if it holds "</DL>" as well.
-  if (std::strstr(line, kListOpenPattern) != nullptr) return LineKind::Ignored;
-  if (std::strstr(line, kListClosePattern) != nullptr) {
+  if (findTag(line, kListOpenPattern) != nullptr) return LineKind::Ignored;
+  if (findTag(line, kListClosePattern) != nullptr) {
     nestingDepth = stepped(nestingDepth, -1);
     return LineKind::ListClose;
   }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What a line is taken to be. The codes are fixed; there is no code 0.
 enum class LineKind : std::int32_t {
@@ -33,20 +34,34 @@ struct BookmarkEntry {
 // input takes it to 0 and below).
 extern std::int32_t nestingDepth;
 
+// One token cut out of a line: where it starts and how long it is. A token is never empty; no
+// token at all has a null `text`.
+struct Token {
+  char* text = nullptr;
+  std::size_t length = 0;
+
+  explicit operator bool() const { return text != nullptr; }
+  std::string_view view() const { return {text, length}; }
+};
+
 // Cuts tokens out of a line the way strtok does: every call names its delimiter and either a
 // fresh start or none (carry on where the previous call stopped); delimiters at the start are
 // passed over, so a token is never empty; the delimiter that ends a token is overwritten with a
-// zero byte. Unlike strtok it keeps its position in the object, not in hidden global state, and
-// it remembers what it overwrote so that the line can be put back as it was read.
+// zero byte. Unlike strtok it keeps its position in the object, not in hidden global state, it
+// tells each token's length, and it remembers what it overwrote so that the line can be put
+// back as it was read.
 class Tokenizer {
  public:
-  // The next token, or nullptr when only delimiters remain before the end of the line.
-  char* next(char* start, char delimiter);
+  // The next token, with no text when only delimiters remain before the end of the line.
+  Token take(char* start, char delimiter);
+
+  // The same as take(), as a zero-terminated text or nullptr.
+  char* next(char* start, char delimiter) { return take(start, delimiter).text; }
 
   // Where the next continuation would begin.
   char* position() const { return next_; }
 
-  // Puts back every delimiter that next() overwrote.
+  // Puts back every delimiter that take() overwrote.
   void restore();
 
  private:
@@ -61,10 +76,10 @@ class Tokenizer {
 
 // The second token when the text from `start` (or from where the tokenizer stopped, when
 // `start` is nullptr) is split at quotation marks: normally a quoted attribute value.
-char* quotedValue(Tokenizer& tokenizer, char* start);
+Token quotedValue(Tokenizer& tokenizer, char* start);
 
 // The text after the next ">" up to the next "<": normally an element's content.
-char* elementText(Tokenizer& tokenizer, char* start);
+Token elementText(Tokenizer& tokenizer, char* start);
 
 // Classifies one line, a zero-terminated text in a writable buffer (the classifier overwrites
 // delimiters in it), and fills `entry` as the line's kind says.
