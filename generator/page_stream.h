@@ -4,12 +4,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
 class PageStream {
  public:
-  static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
   // Writes to `file` (opened in binary mode, owned by the caller).
   explicit PageStream(std::FILE* file);
@@ -17,7 +18,16 @@ class PageStream {
   PageStream(const PageStream&) = delete;
   PageStream& operator=(const PageStream&) = delete;
 
-  void write(std::string_view text);
+  // A page is written in many small pieces, so the common case, a piece that fits in the
+  // buffer, is kept here where the compiler can inline it.
+  void write(std::string_view text) {
+    if (text.size() <= kBufferSize - used_) {
+      std::memcpy(buffer_ + used_, text.data(), text.size());
+      used_ += text.size();
+    } else {
+      writeOverflowing(text);
+    }
+  }
   void endLine() { write("\r\n"); }
 
   // Hands everything buffered to the C stream and flushes it. False when any write so far
@@ -25,10 +35,13 @@ class PageStream {
   bool flush();
 
  private:
+  // Fills the buffer up with the start of `text`, hands it on whole, and goes on with the rest.
+  void writeOverflowing(std::string_view text);
   void drain();
 
   std::FILE* file_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> storage_;
+  char* buffer_;  // kBufferSize bytes in storage_, starting on a page boundary
   std::size_t used_ = 0;
   bool failed_ = false;
 };

@@ -2,10 +2,10 @@
 #include "page_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 
 #include "line_reader.h"
@@ -27,25 +27,65 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Writes `piece` with each "%d" or "%s" replaced by the next of `fills`.
-void writeFilled(PageStream& page, std::string_view piece,
-                 std::initializer_list<std::string_view> fills) {
-  const std::string_view* fill = fills.begin();
+// A page piece cut at its fill marks ("%d" or "%s") when the library is compiled: the `Fills`
+// fills go between the `Fills + 1` texts, so writing a piece never searches it.
+template <std::size_t Fills>
+struct SplitPiece {
+  std::array<std::string_view, Fills + 1> texts;
+};
+
+// Cuts `piece`, which must hold exactly `Fills` marks; anything else fails the compilation.
+template <std::size_t Fills>
+consteval SplitPiece<Fills> split(std::string_view piece) {
+  SplitPiece<Fills> result{};
+  std::size_t count = 0;
   std::size_t from = 0;
   for (std::size_t at = piece.find('%'); at != std::string_view::npos;
        at = piece.find('%', from)) {
-    page.write(piece.substr(from, at - from));
-    page.write(*fill++);
+    if (at + 1 == piece.size() || (piece[at + 1] != 'd' && piece[at + 1] != 's')) {
+      throw "a page piece holds a '%' that is not a fill mark";
+    }
+    if (count == Fills) throw "a page piece holds more fill marks than it is given fills";
+    result.texts[count++] = piece.substr(from, at - from);
     from = at + 2;
   }
-  page.write(piece.substr(from));
+  if (count != Fills) throw "a page piece holds fewer fill marks than it is given fills";
+  result.texts[Fills] = piece.substr(from);
+  return result;
+}
+
+constexpr auto kFolderAnchorPieces = split<4>(kFolderAnchor);
+constexpr auto kFolderBlockStartPieces = split<1>(kFolderBlockStart);
+constexpr auto kLinkAnchorPieces = split<2>(kLinkAnchor);
+
+// Writes `piece` with its marks replaced by `fills` in order, and ends the line.
+template <std::size_t Fills>
+void writeFilled(PageStream& page, const SplitPiece<Fills>& piece,
+                 const std::array<std::string_view, Fills>& fills) {
+  for (std::size_t i = 0; i < Fills; ++i) {
+    page.write(piece.texts[i]);
+    page.write(fills[i]);
+  }
+  page.write(piece.texts[Fills]);
   page.endLine();
 }
+
+// Indentation comes from a block of units laid out once, a few writes for any depth.
+constexpr std::size_t kIndentBlockUnits = 64;
+constexpr auto kIndentBlock = [] {
+  std::array<char, IndentUnit.size() * kIndentBlockUnits> block{};
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = IndentUnit[i % IndentUnit.size()];
+  return block;
+}();
 
 // Writes `units` indentation units; 64-bit because a recorded depth may be near the 32-bit
 // limit and the rules add one to it.
 void writeIndent(PageStream& page, std::int64_t units) {
-  for (std::int64_t i = 0; i < units; ++i) page.write(IndentUnit);
+  while (units > 0) {
+    std::int64_t now = std::min<std::int64_t>(units, kIndentBlockUnits);
+    page.write({kIndentBlock.data(), static_cast<std::size_t>(now) * IndentUnit.size()});
+    units -= now;
+  }
 }
 
 }  // namespace
@@ -71,13 +111,13 @@ void writeEntry(PageStream& page, LineKind kind, const BookmarkEntry& entry) {
       static_cast<void>(error);  // 16 bytes always hold a 32-bit number
       std::string_view n(digits, static_cast<std::size_t>(end - digits));
       writeIndent(page, std::max<std::int64_t>(1, entry.depth));
-      writeFilled(page, kFolderAnchor, {n, n, n, entry.title});
-      writeFilled(page, kFolderBlockStart, {n});
+      writeFilled(page, kFolderAnchorPieces, {n, n, n, entry.title});
+      writeFilled(page, kFolderBlockStartPieces, {n});
       break;
     }
     case LineKind::Link:
       writeIndent(page, 1 + std::max<std::int64_t>(0, entry.depth));
-      writeFilled(page, kLinkAnchor, {entry.url, entry.title});
+      writeFilled(page, kLinkAnchorPieces, {entry.url, entry.title});
       break;
     case LineKind::ListClose:
       page.write(kListEnd);
