@@ -11,6 +11,13 @@ coloured through PALETTE. Edit a grid and rerun the script to change an icon:
 
 OUTPUT_DIR defaults to the repository's data/ folder. Only the standard
 library is used, and the output is byte-for-byte the same on every run.
+
+The icons stay 16x16 pixel art, shown at 16 CSS pixels: on an ordinary screen
+every pixel lands on one screen pixel and the outline is as sharp as it can be.
+On screens of twice the density or more the page asks for
+`image-rendering: pixelated`, so each pixel becomes a crisp 2x2 (or 3x3) square
+instead of being smoothed into a blur. GIF transparency is all or nothing, so
+there are no pale fringes on a dark page either.
 """
 
 import os
@@ -26,6 +33,9 @@ PALETTE = [
     ("h", (253, 231, 154)),  # light edge highlight
     ("s", (212, 154, 46)),   # tan shade
     ("d", (176, 122, 30)),   # darker tan, the inside of the open folder
+    ("w", (255, 255, 250)),  # paper
+    ("g", (150, 140, 120)),  # paper edge
+    ("l", (190, 190, 200)),  # writing on the paper
 ]
 
 # Both icons occupy rows 2..14 with the same bottom edge, so swapping one for
@@ -54,15 +64,15 @@ FOLDER_OPEN = [
     "................",
     ".kkkkk..........",
     "kssssskkkkkkkk..",
-    "kddddddddddddk..",
-    "kddddddddddddk..",
+    "kddgggggggggdk..",
+    "kddgwwwwwwwgdk..",
+    "kddgwlllllwgdk..",
     "kddkkkkkkkkkkkkk",
     "kddkhhhhhhhhhhhk",
     "kdkhyyyyyyyyyysk",
-    "kdkhyyyyyyyyyysk",
+    "kdkhyyyyyyyyysk.",
     "kkhyyyyyyyyyysk.",
     "kkhyyyyyyyyyysk.",
-    "khyyyyyyyyyyysk.",
     "kssssssssssssk..",
     "kkkkkkkkkkkkkk..",
     "................",
