@@ -25,11 +25,11 @@ import time
 import traceback
 
 try:
-    from Xlib import X, Xatom, display as xdisplay, error as xerror
+    from Xlib import X, display as xdisplay, error as xerror
     from Xlib.protocol import event as xevent
 except ImportError:  # python3-xlib is installed for Debian's own interpreter
     sys.path.append("/usr/lib/python3/dist-packages")
-    from Xlib import X, Xatom, display as xdisplay, error as xerror
+    from Xlib import X, display as xdisplay, error as xerror
     from Xlib.protocol import event as xevent
 
 HERE = os.path.dirname(os.path.abspath(__file__))
