@@ -8,11 +8,14 @@
 #include <memory>
 #include <string_view>
 
+class BackgroundWriter;
+
 class PageStream {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
-  // Writes to `file` (opened in binary mode, owned by the caller).
+  // Writes to `file` (opened in binary mode, owned by the caller, open until the stream is
+  // destroyed).
   explicit PageStream(std::FILE* file);
   ~PageStream();
   PageStream(const PageStream&) = delete;
@@ -37,11 +40,15 @@ class PageStream {
  private:
   // Fills the buffer up with the start of `text`, hands it on whole, and goes on with the rest.
   void writeOverflowing(std::string_view text);
-  void drain();
+  // Hands the filled part of the buffer on to be written and goes on with an empty buffer.
+  // `more` tells whether more of the page is to come.
+  void handOff(bool more);
 
   std::FILE* file_;
-  std::unique_ptr<char[]> storage_;
-  char* buffer_;  // kBufferSize bytes in storage_, starting on a page boundary
+  std::unique_ptr<char[]> storage_;  // both buffers
+  char* buffer_;  // kBufferSize bytes in storage_ on a page boundary: the one being filled
+  char* spare_;   // the other one: being written, or free
   std::size_t used_ = 0;
   bool failed_ = false;
+  std::unique_ptr<BackgroundWriter> writer_;  // started with the first full buffer
 };
