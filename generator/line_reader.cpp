@@ -3,7 +3,12 @@
 #include "line_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -13,9 +18,8 @@ constexpr char kEndOfFileByte = 0x1A;
 // it copies them to an address inside a page.
 constexpr std::size_t kPageSize = 4096;
 
-// Room before the read point for the unfinished line that one read leaves, so that it and the
-// next read's bytes lie together. A longer line is moved to the front of the buffer instead
-// and the reads after it go wherever it ends.
+// Room before each read for the unfinished line that the previous read left, so that it and
+// the new bytes lie together. A longer line gathers in a buffer of its own instead.
 constexpr std::size_t kCarryRoom = 4 * kPageSize;
 
 char* pageAligned(char* p) {
@@ -25,14 +29,118 @@ char* pageAligned(char* p) {
 
 }  // namespace
 
+// One read of the file.
+struct ReadSlot {
+  enum class State { Free, Filled, Held };
+
+  std::unique_ptr<char[]> storage;
+  char* bytes = nullptr;  // the read's bytes: kCarryRoom bytes before them, a spare byte after
+  std::size_t count = 0;  // bytes read, up to an end-of-file byte
+  bool last = false;      // no read follows: end of file, an end-of-file byte or a read error
+  bool failed = false;    // the read failed
+  State state = State::Free;
+};
+
+// Reads the file a chunk at a time, a chunk ahead of the lines being cut, on a thread of its
+// own: the system's copying of the file into memory then overlaps the conversion instead of
+// adding to it. Two slots take turns: the line reader holds one while the other is read into.
+// Where no thread can be started, each read is made when it is asked for.
+class ReadAhead {
+ public:
+  ReadAhead(std::FILE* file, std::size_t chunk) : file_(file), chunk_(chunk) {
+    for (ReadSlot& slot : slots_) {
+      slot.storage.reset(new char[kPageSize + kCarryRoom + chunk_ + 1]);
+      slot.bytes = pageAligned(slot.storage.get()) + kCarryRoom;
+    }
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+      // Read when asked instead.
+    }
+  }
+
+  ~ReadAhead() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  // The next read in file order, once it is made; the caller holds it until release().
+  ReadSlot& take() {
+    ReadSlot& slot = slots_[taken_++ % slots_.size()];
+    if (!thread_.joinable()) {
+      read(slot);
+      slot.state = ReadSlot::State::Held;
+      return slot;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&slot] { return slot.state == ReadSlot::State::Filled; });
+    slot.state = ReadSlot::State::Held;
+    return slot;
+  }
+
+  // Gives a slot back for a later read.
+  void release(ReadSlot& slot) {
+    {
+      std::lock_guard lock(mutex_);
+      slot.state = ReadSlot::State::Free;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void run() {
+    for (std::size_t n = 0;; ++n) {
+      ReadSlot& slot = slots_[n % slots_.size()];
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock,
+                      [this, &slot] { return stopping_ || slot.state == ReadSlot::State::Free; });
+        if (stopping_) return;
+      }
+      read(slot);
+      {
+        std::lock_guard lock(mutex_);
+        slot.state = ReadSlot::State::Filled;
+      }
+      changed_.notify_all();
+      if (slot.last) return;
+    }
+  }
+
+  void read(ReadSlot& slot) {
+    slot.count = std::fread(slot.bytes, 1, chunk_, file_);
+    slot.last = false;
+    slot.failed = false;
+    if (slot.count == 0) {
+      slot.last = true;
+      slot.failed = std::ferror(file_) != 0;
+    } else if (void* stop = std::memchr(slot.bytes, kEndOfFileByte, slot.count)) {
+      slot.count = static_cast<std::size_t>(static_cast<char*>(stop) - slot.bytes);
+      slot.last = true;
+    }
+  }
+
+  std::FILE* file_;
+  std::size_t chunk_;
+  std::array<ReadSlot, 2> slots_;
+  std::size_t taken_ = 0;  // reads taken so far
+  std::mutex mutex_;
+  std::condition_variable changed_;  // a slot was filled or released, or stop was asked
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
 LineReader::LineReader(std::FILE* file, std::size_t chunkSize)
-    : file_(file),
-      chunk_(chunkSize == 0 ? 1 : chunkSize),
-      storage_(new char[kPageSize + kCarryRoom + chunk_ + 1]),
-      capacity_(kPageSize + kCarryRoom + chunk_ + 1),
-      front_(pageAligned(storage_.get())),
-      begin_(front_ + kCarryRoom),
-      end_(begin_) {}
+    : reads_(std::make_unique<ReadAhead>(file, chunkSize == 0 ? 1 : chunkSize)) {}
+
+LineReader::~LineReader() = default;
 
 char* LineReader::nextAfterFill(std::size_t* length) {
   for (;;) {
@@ -55,37 +163,38 @@ char* LineReader::nextAfterFill(std::size_t* length) {
 
 bool LineReader::fill() {
   if (atEnd_) return false;
-  char* limit = storage_.get() + capacity_;
-  if (static_cast<std::size_t>(limit - end_) < chunk_ + 1) {
-    // No room for a read after the unread bytes: they move down to end where the reads begin,
-    // or to the very front when they are longer than the room for them.
-    auto carry = static_cast<std::size_t>(end_ - begin_);
-    std::size_t offset = carry <= kCarryRoom ? kCarryRoom - carry : 0;
-    std::size_t needed = offset + carry + chunk_ + 1;
-    if (needed > static_cast<std::size_t>(limit - front_)) {
-      std::size_t capacity = std::max(capacity_ * 2, kPageSize + needed);
-      std::unique_ptr<char[]> storage(new char[capacity]);
-      char* front = pageAligned(storage.get());
-      std::memcpy(front + offset, begin_, carry);
-      storage_ = std::move(storage);
-      capacity_ = capacity;
-      front_ = front;
-    } else if (begin_ != front_ + offset) {
-      std::memmove(front_ + offset, begin_, carry);
-    }
-    begin_ = front_ + offset;
-    end_ = begin_ + carry;
-  }
-  std::size_t got = std::fread(end_, 1, chunk_, file_);
-  if (got == 0) {
-    atEnd_ = true;
-    failed_ = std::ferror(file_) != 0;
+  ReadSlot& read = reads_->take();
+  atEnd_ = read.last;
+  failed_ = read.failed;
+  if (read.count == 0) {
+    reads_->release(read);
     return false;
   }
-  if (void* stop = std::memchr(end_, kEndOfFileByte, got)) {
-    got = static_cast<std::size_t>(static_cast<char*>(stop) - end_);
-    atEnd_ = true;
+  auto carry = static_cast<std::size_t>(end_ - begin_);
+  if (carry <= kCarryRoom) {
+    // The usual case: the unfinished line goes into the room before the new bytes.
+    char* to = read.bytes - carry;
+    std::memcpy(to, begin_, carry);
+    begin_ = to;
+    end_ = read.bytes + read.count;
+    if (current_ != nullptr) reads_->release(*current_);
+    current_ = &read;
+    return true;
   }
-  end_ += got;
-  return got > 0;
+  // A long line: it and the new bytes gather in a buffer of their own, growing as needed.
+  std::size_t needed = carry + read.count + 1;
+  if (longLine_.size() < needed) {
+    std::vector<char> bigger(std::max(needed, 2 * longLine_.size()));
+    std::memcpy(bigger.data(), begin_, carry);
+    longLine_.swap(bigger);
+  } else if (begin_ != longLine_.data()) {
+    std::memmove(longLine_.data(), begin_, carry);
+  }
+  std::memcpy(longLine_.data() + carry, read.bytes, read.count);
+  begin_ = longLine_.data();
+  end_ = begin_ + carry + read.count;
+  reads_->release(read);
+  if (current_ != nullptr) reads_->release(*current_);
+  current_ = nullptr;
+  return true;
 }

@@ -7,13 +7,21 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+class ReadAhead;
+struct ReadSlot;
 
 class LineReader {
  public:
   static constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
 
-  // Reads from `file` (opened in binary mode, owned by the caller) `chunkSize` bytes at a time.
+  // Reads from `file` (opened in binary mode, owned by the caller, open until the reader is
+  // destroyed) `chunkSize` bytes at a time.
   explicit LineReader(std::FILE* file, std::size_t chunkSize = kDefaultChunk);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
 
   // The next line without its line end, zero-terminated in a writable buffer that stays valid
   // until the next call, its length in `length`. A zero byte inside the line is kept (and so
@@ -47,16 +55,15 @@ class LineReader {
   // next() for a line that is not yet read whole: reads on until it is, or the input ends.
   char* nextAfterFill(std::size_t* length);
 
-  // Keeps the unread bytes and appends the next chunk after them. False when no byte came.
+  // Puts the next read after the unread bytes. False when no byte came.
   bool fill();
 
-  std::FILE* file_;
-  std::size_t chunk_;
-  std::unique_ptr<char[]> storage_;
-  std::size_t capacity_ = 0;  // bytes in storage_
-  char* front_ = nullptr;     // the first byte of storage_ on a page boundary
-  char* begin_ = nullptr;     // first unread byte
-  char* end_ = nullptr;       // one past the last byte read; a spare byte always follows it
-  bool atEnd_ = false;        // end of file, an end-of-file byte or a read error: read no more
+  std::unique_ptr<ReadAhead> reads_;
+  ReadSlot* current_ = nullptr;  // the read that begin_ and end_ lie in, if they lie in one
+  std::vector<char> longLine_;   // where a line too long to be carried over gathers
+  char noBytes_ = '\0';           // where begin_ and end_ point before the first read
+  char* begin_ = &noBytes_;      // first unread byte
+  char* end_ = &noBytes_;        // one past the last byte read; a spare byte always follows it
+  bool atEnd_ = false;           // end of file, an end-of-file byte or a read error: read no more
   bool failed_ = false;
 };
