@@ -425,6 +425,7 @@ class Run:
         wanted_pictures = {p: read(os.path.join(self.program.bin_dir, p)) for p in PICTURES}
 
         def complete():
+            self.no_error_box()  # fails at once rather than at the time limit
             if not os.path.isfile(os.path.join(out, PAGE)):
                 return False
             return all(os.path.isfile(os.path.join(out, p)) for p in PICTURES)
