@@ -29,7 +29,7 @@ char* pageAligned(char* p) {
 
 }  // namespace
 
-// One read of the file.
+// One read of the file, with the line ends in it.
 struct ReadSlot {
   enum class State { Free, Filled, Held };
 
@@ -38,19 +38,27 @@ struct ReadSlot {
   std::size_t count = 0;  // bytes read, up to an end-of-file byte
   bool last = false;      // no read follows: end of file, an end-of-file byte or a read error
   bool failed = false;    // the read failed
+  // Where the LFs among the bytes are, as offsets from `bytes`, in order: all of them, or as
+  // many as there is room for when allLineEnds is false.
+  std::unique_ptr<std::size_t[]> lineEnds;
+  std::size_t lineEndCount = 0;
+  bool allLineEnds = false;
   State state = State::Free;
 };
 
-// Reads the file a chunk at a time, a chunk ahead of the lines being cut, on a thread of its
-// own: the system's copying of the file into memory then overlaps the conversion instead of
-// adding to it. Two slots take turns: the line reader holds one while the other is read into.
-// Where no thread can be started, each read is made when it is asked for.
+// Reads the file a chunk at a time, a chunk ahead of the lines being cut, and finds the line
+// ends in it, on a thread of its own: the system's copying of the file into memory and the
+// search for line ends then overlap the conversion instead of adding to it. Two slots take
+// turns: the line reader holds one while the other is read into. Where no thread can be
+// started, each read is made when it is asked for.
 class ReadAhead {
  public:
-  ReadAhead(std::FILE* file, std::size_t chunk) : file_(file), chunk_(chunk) {
+  ReadAhead(std::FILE* file, std::size_t chunk)
+      : file_(file), chunk_(chunk), lineEndRoom_(chunk / 64 + 16) {
     for (ReadSlot& slot : slots_) {
       slot.storage.reset(new char[kPageSize + kCarryRoom + chunk_ + 1]);
       slot.bytes = pageAligned(slot.storage.get()) + kCarryRoom;
+      slot.lineEnds.reset(new std::size_t[lineEndRoom_]);
     }
     try {
       thread_ = std::thread([this] { run(); });
@@ -125,10 +133,30 @@ class ReadAhead {
       slot.count = static_cast<std::size_t>(static_cast<char*>(stop) - slot.bytes);
       slot.last = true;
     }
+    findLineEnds(slot);
+  }
+
+  void findLineEnds(ReadSlot& slot) const {
+    char* from = slot.bytes;
+    char* end = slot.bytes + slot.count;
+    std::size_t count = 0;
+    slot.allLineEnds = false;
+    while (count < lineEndRoom_) {
+      void* found = std::memchr(from, '\n', static_cast<std::size_t>(end - from));
+      if (found == nullptr) {
+        slot.allLineEnds = true;
+        break;
+      }
+      char* lineFeed = static_cast<char*>(found);
+      slot.lineEnds[count++] = static_cast<std::size_t>(lineFeed - slot.bytes);
+      from = lineFeed + 1;
+    }
+    slot.lineEndCount = count;
   }
 
   std::FILE* file_;
   std::size_t chunk_;
+  std::size_t lineEndRoom_;  // line ends noted per read
   std::array<ReadSlot, 2> slots_;
   std::size_t taken_ = 0;  // reads taken so far
   std::mutex mutex_;
@@ -142,9 +170,16 @@ LineReader::LineReader(std::FILE* file, std::size_t chunkSize)
 
 LineReader::~LineReader() = default;
 
-char* LineReader::nextAfterFill(std::size_t* length) {
+char* LineReader::nextUnrecorded(std::size_t* length) {
+  std::size_t scanned = 0;  // bytes after begin_ known to hold no LF
   for (;;) {
-    auto scanned = static_cast<std::size_t>(end_ - begin_);  // bytes known to hold no LF
+    if (!allEndsFound_) {
+      if (void* found = std::memchr(begin_ + scanned, '\n',
+                                    static_cast<std::size_t>(end_ - begin_) - scanned)) {
+        return cutLine(static_cast<char*>(found), length);
+      }
+    }
+    scanned = static_cast<std::size_t>(end_ - begin_);
     if (!fill()) {
       if (failed_ || begin_ == end_) return nullptr;
       // A last line without a line end. A CR at its end is an ordinary byte: no LF follows it.
@@ -154,10 +189,7 @@ char* LineReader::nextAfterFill(std::size_t* length) {
       begin_ = end_;
       return line;
     }
-    if (void* found = std::memchr(begin_ + scanned, '\n',
-                                  static_cast<std::size_t>(end_ - begin_) - scanned)) {
-      return cutLine(static_cast<char*>(found), length);
-    }
+    if (nextEnd_ != lastEnd_) return cutLine(endsBase_ + *nextEnd_++, length);
   }
 }
 
@@ -172,16 +204,22 @@ bool LineReader::fill() {
   }
   auto carry = static_cast<std::size_t>(end_ - begin_);
   if (carry <= kCarryRoom) {
-    // The usual case: the unfinished line goes into the room before the new bytes.
+    // The usual case: the unfinished line goes into the room before the new bytes, and the
+    // line ends found in them hold.
     char* to = read.bytes - carry;
     std::memcpy(to, begin_, carry);
     begin_ = to;
     end_ = read.bytes + read.count;
+    endsBase_ = read.bytes;
+    nextEnd_ = read.lineEnds.get();
+    lastEnd_ = nextEnd_ + read.lineEndCount;
+    allEndsFound_ = read.allLineEnds;
     if (current_ != nullptr) reads_->release(*current_);
     current_ = &read;
     return true;
   }
-  // A long line: it and the new bytes gather in a buffer of their own, growing as needed.
+  // A long line: it and the new bytes gather in a buffer of their own, growing as needed, and
+  // next() looks for line ends there itself.
   std::size_t needed = carry + read.count + 1;
   if (longLine_.size() < needed) {
     std::vector<char> bigger(std::max(needed, 2 * longLine_.size()));
@@ -193,6 +231,9 @@ bool LineReader::fill() {
   std::memcpy(longLine_.data() + carry, read.bytes, read.count);
   begin_ = longLine_.data();
   end_ = begin_ + carry + read.count;
+  endsBase_ = nullptr;
+  nextEnd_ = lastEnd_ = nullptr;
+  allEndsFound_ = false;
   reads_->release(read);
   if (current_ != nullptr) reads_->release(*current_);
   current_ = nullptr;

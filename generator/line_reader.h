@@ -29,11 +29,9 @@ class LineReader {
   // input and on a read error; failed() tells the two apart. Lines have no length limit: the
   // buffer grows with the longest line and never with the size of the input.
   char* next(std::size_t* length) {
-    // Almost every line lies whole in the bytes already read.
-    if (void* found = std::memchr(begin_, '\n', static_cast<std::size_t>(end_ - begin_))) {
-      return cutLine(static_cast<char*>(found), length);
-    }
-    return nextAfterFill(length);
+    // Almost every line ends at a line end that the read ahead already found.
+    if (nextEnd_ != lastEnd_) return cutLine(endsBase_ + *nextEnd_++, length);
+    return nextUnrecorded(length);
   }
 
   bool failed() const { return failed_; }
@@ -52,8 +50,9 @@ class LineReader {
     return line;
   }
 
-  // next() for a line that is not yet read whole: reads on until it is, or the input ends.
-  char* nextAfterFill(std::size_t* length);
+  // next() once the line ends found ahead are used up: looks for one itself, and reads on
+  // until the line is whole or the input ends.
+  char* nextUnrecorded(std::size_t* length);
 
   // Puts the next read after the unread bytes. False when no byte came.
   bool fill();
@@ -64,6 +63,12 @@ class LineReader {
   char noBytes_ = '\0';           // where begin_ and end_ point before the first read
   char* begin_ = &noBytes_;      // first unread byte
   char* end_ = &noBytes_;        // one past the last byte read; a spare byte always follows it
+  // The LFs after begin_ that the read ahead found, as offsets from endsBase_. When
+  // allEndsFound_ is false, more LFs may follow the last of them.
+  char* endsBase_ = nullptr;
+  const std::size_t* nextEnd_ = nullptr;
+  const std::size_t* lastEnd_ = nullptr;
+  bool allEndsFound_ = false;
   bool atEnd_ = false;           // end of file, an end-of-file byte or a read error: read no more
   bool failed_ = false;
 };
