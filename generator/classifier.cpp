@@ -44,26 +44,24 @@ std::int32_t stepped(std::int32_t value, std::int32_t by) {
 // The title of an anchor that yields no title token: its own text, read from the line as it
 // came from the file, after the first ">" from `from` up to the next "<". When that text is
 // empty or there is no ">", the address stands in, with its angle brackets written as
-// references so that it always shows as text.
-void fallbackTitle(std::string& title, const char* from, const std::string& url) {
+// references so that it always shows as text; it is spelled out in `spelledOut`.
+std::string_view fallbackTitle(std::string& spelledOut, const char* from, std::string_view url) {
   if (const char* open = std::strchr(from, '>')) {
     const char* text = open + 1;
     std::size_t length = std::strcspn(text, "<");
-    if (length > 0) {
-      title.assign(text, length);
-      return;
-    }
+    if (length > 0) return {text, length};
   }
-  title.clear();
+  spelledOut.clear();
   for (char c : url) {
     if (c == '<') {
-      title += "&lt;";
+      spelledOut += "&lt;";
     } else if (c == '>') {
-      title += "&gt;";
+      spelledOut += "&gt;";
     } else {
-      title += c;
+      spelledOut += c;
     }
   }
+  return spelledOut;
 }
 
 }  // namespace
@@ -109,14 +107,14 @@ LineKind classifyLine(BookmarkEntry& entry, char* line) {
   if (char* anchor = findTag(line, kLinkPattern)) {
     Tokenizer tokenizer;
     Token url = quotedValue(tokenizer, anchor);
-    entry.url.assign(url.view());
+    entry.url = url.view();
     // Where the url token ends: its anchor text, if needed, is looked for after that point.
     char* afterUrl = url ? tokenizer.position() : anchor;
     if (Token title = elementText(tokenizer, nullptr)) {
-      entry.title.assign(title.view());
+      entry.title = title.view();
     } else {
       tokenizer.restore();
-      fallbackTitle(entry.title, afterUrl, entry.url);
+      entry.title = fallbackTitle(entry.spelledOut, afterUrl, entry.url);
     }
     entry.depth = nestingDepth;
     return LineKind::Link;
@@ -124,7 +122,7 @@ LineKind classifyLine(BookmarkEntry& entry, char* line) {
   if (char* heading = findTag(line, kFolderPattern)) {
     nestingDepth = stepped(nestingDepth, 1);
     Tokenizer tokenizer;
-    entry.title.assign(elementText(tokenizer, heading).view());
+    entry.title = elementText(tokenizer, heading).view();
     entry.depth = nestingDepth;
     return LineKind::Folder;
   }
