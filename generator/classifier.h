@@ -46,7 +46,11 @@ struct Token {
   std::size_t length = 0;
 
   explicit operator bool() const { return text != nullptr; }
-  std::string_view view() const { return {text, length}; }
+  // The token's text; for no token an empty text, though never a null one, so that it can be
+  // copied like any other.
+  std::string_view view() const {
+    return text != nullptr ? std::string_view(text, length) : std::string_view("");
+  }
 };
 
 // Cuts tokens out of a line the way strtok does: every call names its delimiter and either a
