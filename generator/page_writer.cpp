@@ -32,6 +32,7 @@ struct FileCloser {
 template <std::size_t Fills>
 struct SplitPiece {
   std::array<std::string_view, Fills + 1> texts;
+  std::size_t size;  // of the texts together
 };
 
 // Cuts `piece`, which must hold exactly `Fills` marks; anything else fails the compilation.
@@ -51,6 +52,7 @@ consteval SplitPiece<Fills> split(std::string_view piece) {
   }
   if (count != Fills) throw "a page piece holds fewer fill marks than it is given fills";
   result.texts[Fills] = piece.substr(from);
+  result.size = piece.size() - 2 * Fills;
   return result;
 }
 
@@ -58,34 +60,51 @@ constexpr auto kFolderAnchorPieces = split<4>(kFolderAnchor);
 constexpr auto kFolderBlockStartPieces = split<1>(kFolderBlockStart);
 constexpr auto kLinkAnchorPieces = split<2>(kLinkAnchor);
 
-// Writes `piece` with its marks replaced by `fills` in order, and ends the line.
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Copies `text` to `out` and returns where it ends.
+char* put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// Writes `units` indentation units; 64-bit because a recorded depth may be near the 32-bit
+// limit and the rules add one to it.
+void writeIndent(PageStream& page, std::int64_t units) {
+  for (std::int64_t i = 0; i < units; ++i) page.write(IndentUnit);
+}
+
+// Writes one tree line: `units` of indentation, then `piece` with its marks replaced by
+// `fills` in order, then the line end.
 template <std::size_t Fills>
-void writeFilled(PageStream& page, const SplitPiece<Fills>& piece,
-                 const std::array<std::string_view, Fills>& fills) {
+void writeLine(PageStream& page, std::int64_t units, const SplitPiece<Fills>& piece,
+               const std::array<std::string_view, Fills>& fills) {
+  // Nearly every line fits in what is left of the page's buffer and is laid out there in one
+  // go; only the others are written piece by piece. The pieces and the indentation unit are of
+  // fixed sizes, so their copies compile to a few moves each.
+  if (units <= static_cast<std::int64_t>(PageStream::kBufferSize / IndentUnit.size())) {
+    std::size_t size = static_cast<std::size_t>(units) * IndentUnit.size() + piece.size +
+                       kLineEnd.size();
+    for (std::string_view fill : fills) size += fill.size();
+    if (char* out = page.room(size)) {
+      for (std::int64_t i = 0; i < units; ++i) out = put(out, IndentUnit);
+      for (std::size_t i = 0; i < Fills; ++i) {
+        out = put(out, piece.texts[i]);
+        out = put(out, fills[i]);
+      }
+      out = put(out, piece.texts[Fills]);
+      put(out, kLineEnd);
+      page.commit(size);
+      return;
+    }
+  }
+  writeIndent(page, units);
   for (std::size_t i = 0; i < Fills; ++i) {
     page.write(piece.texts[i]);
     page.write(fills[i]);
   }
   page.write(piece.texts[Fills]);
   page.endLine();
-}
-
-// Indentation comes from a block of units laid out once, a few writes for any depth.
-constexpr std::size_t kIndentBlockUnits = 64;
-constexpr auto kIndentBlock = [] {
-  std::array<char, IndentUnit.size() * kIndentBlockUnits> block{};
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = IndentUnit[i % IndentUnit.size()];
-  return block;
-}();
-
-// Writes `units` indentation units; 64-bit because a recorded depth may be near the 32-bit
-// limit and the rules add one to it.
-void writeIndent(PageStream& page, std::int64_t units) {
-  while (units > 0) {
-    std::int64_t now = std::min<std::int64_t>(units, kIndentBlockUnits);
-    page.write({kIndentBlock.data(), static_cast<std::size_t>(now) * IndentUnit.size()});
-    units -= now;
-  }
 }
 
 }  // namespace
@@ -110,14 +129,14 @@ void writeEntry(PageStream& page, LineKind kind, const BookmarkEntry& entry) {
       auto [end, error] = std::to_chars(digits, digits + sizeof digits, folderSerial);
       static_cast<void>(error);  // 16 bytes always hold a 32-bit number
       std::string_view n(digits, static_cast<std::size_t>(end - digits));
-      writeIndent(page, std::max<std::int64_t>(1, entry.depth));
-      writeFilled(page, kFolderAnchorPieces, {n, n, n, entry.title});
-      writeFilled(page, kFolderBlockStartPieces, {n});
+      writeLine(page, std::max<std::int64_t>(1, entry.depth), kFolderAnchorPieces,
+                {n, n, n, entry.title});
+      writeLine(page, 0, kFolderBlockStartPieces, {n});
       break;
     }
     case LineKind::Link:
-      writeIndent(page, 1 + std::max<std::int64_t>(0, entry.depth));
-      writeFilled(page, kLinkAnchorPieces, {entry.url, entry.title});
+      writeLine(page, 1 + std::max<std::int64_t>(0, entry.depth), kLinkAnchorPieces,
+                {entry.url, entry.title});
       break;
     case LineKind::ListClose:
       page.write(kListEnd);
