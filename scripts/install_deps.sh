@@ -9,7 +9,7 @@ test_packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64                            # runs the Windows build and its tests
   xvfb openbox xdotool x11-utils wmctrl imagemagick  # a real display, window manager, tools
-  python3 python3-xlib              # the end-to-end driver and its drag source
+  python3 python3-xlib tesseract-ocr  # the end-to-end driver, its drag source, reading boxes
   icoutils                          # reads the Windows program's resources
 )
 
