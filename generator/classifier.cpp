@@ -66,26 +66,6 @@ std::string_view fallbackTitle(std::string& spelledOut, const char* from, std::s
 
 }  // namespace
 
-Token Tokenizer::take(char* start, char delimiter) {
-  char* p = start != nullptr ? start : next_;
-  if (p == nullptr) return {};
-  while (*p == delimiter) ++p;
-  if (*p == '\0') {
-    next_ = p;
-    return {};
-  }
-  char* end = std::strchr(p, delimiter);
-  if (end == nullptr) {
-    end = p + std::strlen(p);
-    next_ = end;
-  } else {
-    if (cutCount_ < cuts_.size()) cuts_[cutCount_++] = {end, *end};
-    *end = '\0';
-    next_ = end + 1;
-  }
-  return {p, static_cast<std::size_t>(end - p)};
-}
-
 void Tokenizer::restore() {
   while (cutCount_ > 0) {
     const Cut& cut = cuts_[--cutCount_];
