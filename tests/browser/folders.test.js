@@ -112,3 +112,15 @@ for (const { file, folders } of exports.filter((e) => e.folders > 3)) {
       await view.assertClean();
     });
 }
+
+test('Display and ImageChange ignore unknown ids and return nothing', async () => {
+  const view = await openPage(browser, handMade('nested.html'));
+  const { page } = view;
+  const results = await page.evaluate(() => [
+    Display('display99'), ImageChange('img99'), Display(''), ImageChange(''),
+    Display('display1'), ImageChange('img1'),
+  ]);
+  assert.deepEqual(results, Array(6).fill(undefined));
+  assert.deepEqual(await openFolders(page), expectTree([1]));
+  await view.assertClean();
+});
