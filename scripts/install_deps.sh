@@ -11,11 +11,18 @@ test_packages=(
   xvfb openbox xdotool x11-utils wmctrl imagemagick  # a real display, window manager, tools
   python3 python3-xlib tesseract-ocr  # the end-to-end driver, its drag source, reading boxes
   icoutils                          # reads the Windows program's resources
+  chromium                          # the page's tests, driven by playwright-core from npm
 )
 
 case "${1:-test}" in
   run) packages=("${build_packages[@]}") ;;
-  test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  test)
+    packages=("${build_packages[@]}" "${test_packages[@]}")
+    # Node.js runs the page's tests; Debian's is taken only when the machine has none.
+    if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+      packages+=(nodejs npm)
+    fi
+    ;;
   *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
 esac
 
