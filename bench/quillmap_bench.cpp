@@ -2,6 +2,10 @@
 // readAndWrite against a plain copy of the same file with dd, and reports the conversion's
 // peak memory. Each conversion runs in a fresh child process that loads the library from the
 // folder of this program, as the program that ships with the library does.
+//
+// For scale it also times a floor: a child process that only reads the export, finds every
+// line end with memchr, and writes as many bytes as the page has, one megabyte at a time. No
+// single-threaded conversion can be faster than that.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -68,6 +72,7 @@ struct Result {
   std::vector<double> conversion;
   std::vector<double> copy;
   std::vector<double> ratio;
+  std::vector<double> floorRatio;
   long peakRssKiB = 0;
 };
 
@@ -197,6 +202,49 @@ Run runConversion(const std::string& library, const std::string& input, const st
   }
 }
 
+// The floor in a fresh child process, timed from fork to its end: reads `input` a megabyte at a
+// time into a page-aligned buffer, as the conversion does, finds every LF in it with memchr, and
+// writes the bytes read to `output` until `outputBytes` are written.
+Run runFloor(const std::string& input, const std::string& output, std::uint64_t outputBytes) {
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::fflush(nullptr);
+  Clock::time_point start = Clock::now();
+  pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (child == 0) {
+    int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    void* buffer = nullptr;
+    if (in < 0 || out < 0 || ::posix_memalign(&buffer, 4096, kChunk) != 0) ::_exit(1);
+    char* bytes = static_cast<char*>(buffer);
+    std::uint64_t left = outputBytes;
+    std::size_t lines = 0;
+    for (;;) {
+      ssize_t got = ::read(in, bytes, kChunk);
+      if (got < 0) ::_exit(1);
+      if (got == 0) break;
+      const char* end = bytes + got;
+      for (const char* p = bytes;; ++lines) {
+        const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (lineFeed == nullptr) break;
+        p = static_cast<const char*>(lineFeed) + 1;
+      }
+      auto now =
+          static_cast<std::size_t>(std::min(left, static_cast<std::uint64_t>(got)));
+      if (now > 0 && ::write(out, bytes, now) != static_cast<ssize_t>(now)) ::_exit(1);
+      left -= now;
+    }
+    ::_exit(lines > 0 && ::close(out) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  long maxRss = waitForChild(child, status);
+  Clock::time_point end = Clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw std::runtime_error("the floor run failed on " + input);
+  }
+  return {seconds(start, end), maxRss};
+}
+
 // One copy of `input` to `copy` by dd through user space, timed from its start to its end.
 Run runCopy(const std::string& input, const std::string& copy) {
   std::string inArg = "if=" + input;
@@ -255,14 +303,17 @@ Result measure(const SizeCase& size, const fs::path& input, const fs::path& dir,
     Run copyRun = runCopy(input.string(), copy.string());
     fs::remove(page);
     fs::remove(copy);
-    std::fprintf(stderr, "  %-6s %-8s conversion %.3f s (%ld KiB), copy %.3f s\n", size.label,
-                 round == 0 ? "warm-up" : ("round " + std::to_string(round)).c_str(),
-                 conversion.seconds, conversion.maxRssKiB, copyRun.seconds);
+    Run floorRun = runFloor(input.string(), copy.string(), pageBytes);
+    fs::remove(copy);
+    std::fprintf(stderr, "  %-6s %-8s conversion %.3f s (%ld KiB), copy %.3f s, floor %.3f s\n",
+                 size.label, round == 0 ? "warm-up" : ("round " + std::to_string(round)).c_str(),
+                 conversion.seconds, conversion.maxRssKiB, copyRun.seconds, floorRun.seconds);
     if (round == 0) continue;
     result.outputBytes = pageBytes;
     result.conversion.push_back(conversion.seconds);
     result.copy.push_back(copyRun.seconds);
     result.ratio.push_back(conversion.seconds / copyRun.seconds);
+    result.floorRatio.push_back(floorRun.seconds / copyRun.seconds);
     result.peakRssKiB = std::max(result.peakRssKiB, conversion.maxRssKiB);
   }
   return result;
@@ -273,14 +324,17 @@ void printReport(const std::vector<Result>& results, int rounds) {
       "\nquillmap_bench: readAndWrite in a fresh process against dd bs=1M, "
       "medians of %d rounds, page cache warm\n\n",
       rounds);
-  std::printf("%-7s %14s %14s %13s %11s %8s %14s\n", "size", "input bytes", "output bytes",
-              "conversion", "copy", "ratio", "peak RSS");
+  std::printf("%-7s %14s %14s %13s %11s %8s %14s %12s\n", "size", "input bytes",
+              "output bytes", "conversion", "copy", "ratio", "peak RSS", "floor ratio");
   for (const Result& r : results) {
-    std::printf("%-7s %14ju %14ju %11.3f s %9.3f s %8.2f %10ld KiB\n", r.label,
+    std::printf("%-7s %14ju %14ju %11.3f s %9.3f s %8.2f %10ld KiB %12.2f\n", r.label,
                 static_cast<std::uintmax_t>(r.inputBytes),
                 static_cast<std::uintmax_t>(r.outputBytes), median(r.conversion), median(r.copy),
-                median(r.ratio), r.peakRssKiB);
+                median(r.ratio), r.peakRssKiB, median(r.floorRatio));
   }
+  std::printf(
+      "\nfloor: one thread that reads 1 MB at a time, finds every line end with memchr and "
+      "writes\nas many bytes as the page has, against the same copy\n");
 
   std::printf("\nGoal: conversion no slower than 1.5 times the copy (median ratio <= %.1f)\n",
               kRatioGoal);
