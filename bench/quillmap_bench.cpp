@@ -229,8 +229,7 @@ Run runFloor(const std::string& input, const std::string& output, std::uint64_t 
         if (lineFeed == nullptr) break;
         p = static_cast<const char*>(lineFeed) + 1;
       }
-      auto now =
-          static_cast<std::size_t>(std::min(left, static_cast<std::uint64_t>(got)));
+      auto now = static_cast<std::size_t>(std::min(left, static_cast<std::uint64_t>(got)));
       if (now > 0 && ::write(out, bytes, now) != static_cast<ssize_t>(now)) ::_exit(1);
       left -= now;
     }
@@ -324,8 +323,8 @@ void printReport(const std::vector<Result>& results, int rounds) {
       "\nquillmap_bench: readAndWrite in a fresh process against dd bs=1M, "
       "medians of %d rounds, page cache warm\n\n",
       rounds);
-  std::printf("%-7s %14s %14s %13s %11s %8s %14s %12s\n", "size", "input bytes",
-              "output bytes", "conversion", "copy", "ratio", "peak RSS", "floor ratio");
+  std::printf("%-7s %14s %14s %13s %11s %8s %14s %12s\n", "size", "input bytes", "output bytes",
+              "conversion", "copy", "ratio", "peak RSS", "floor ratio");
   for (const Result& r : results) {
     std::printf("%-7s %14ju %14ju %11.3f s %9.3f s %8.2f %10ld KiB %12.2f\n", r.label,
                 static_cast<std::uintmax_t>(r.inputBytes),

@@ -15,8 +15,7 @@ constexpr std::string_view kListClosePattern = "</DL>";
 
 // What findTag() needs of a pattern.
 constexpr bool startsWithBracket(std::string_view pattern) {
-  return pattern.size() > 1 && pattern[0] == '<' &&
-         pattern.find('\0') == std::string_view::npos;
+  return pattern.size() > 1 && pattern[0] == '<' && pattern.find('\0') == std::string_view::npos;
 }
 static_assert(startsWithBracket(kLinkPattern) && startsWithBracket(kFolderPattern) &&
               startsWithBracket(kListOpenPattern) && startsWithBracket(kListClosePattern));

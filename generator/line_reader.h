@@ -60,7 +60,7 @@ class LineReader {
   std::unique_ptr<ReadAhead> reads_;
   ReadSlot* current_ = nullptr;  // the read that begin_ and end_ lie in, if they lie in one
   std::vector<char> longLine_;   // where a line too long to be carried over gathers
-  char noBytes_ = '\0';           // where begin_ and end_ point before the first read
+  char noBytes_ = '\0';          // where begin_ and end_ point before the first read
   char* begin_ = &noBytes_;      // first unread byte
   char* end_ = &noBytes_;        // one past the last byte read; a spare byte always follows it
   // The LFs after begin_ that the read ahead found, as offsets from endsBase_. When
@@ -69,6 +69,6 @@ class LineReader {
   const std::size_t* nextEnd_ = nullptr;
   const std::size_t* lastEnd_ = nullptr;
   bool allEndsFound_ = false;
-  bool atEnd_ = false;           // end of file, an end-of-file byte or a read error: read no more
+  bool atEnd_ = false;  // end of file, an end-of-file byte or a read error: read no more
   bool failed_ = false;
 };

@@ -36,9 +36,7 @@ class PageStream {
   // Room for `size` more bytes straight in the buffer, or nullptr when less is left there: for
   // a writer that lays out a whole line at once rather than piece by piece. Once it has filled
   // the room, commit(size) adds the bytes to the page.
-  char* room(std::size_t size) {
-    return size <= kBufferSize - used_ ? buffer_ + used_ : nullptr;
-  }
+  char* room(std::size_t size) { return size <= kBufferSize - used_ ? buffer_ + used_ : nullptr; }
   void commit(std::size_t size) { used_ += size; }
 
   // Hands everything buffered to the C stream and flushes it. False when any write so far

@@ -41,8 +41,7 @@ consteval SplitPiece<Fills> split(std::string_view piece) {
   SplitPiece<Fills> result{};
   std::size_t count = 0;
   std::size_t from = 0;
-  for (std::size_t at = piece.find('%'); at != std::string_view::npos;
-       at = piece.find('%', from)) {
+  for (std::size_t at = piece.find('%'); at != std::string_view::npos; at = piece.find('%', from)) {
     if (at + 1 == piece.size() || (piece[at + 1] != 'd' && piece[at + 1] != 's')) {
       throw "a page piece holds a '%' that is not a fill mark";
     }
@@ -83,8 +82,8 @@ void writeLine(PageStream& page, std::int64_t units, const SplitPiece<Fills>& pi
   // go; only the others are written piece by piece. The pieces and the indentation unit are of
   // fixed sizes, so their copies compile to a few moves each.
   if (units <= static_cast<std::int64_t>(PageStream::kBufferSize / IndentUnit.size())) {
-    std::size_t size = static_cast<std::size_t>(units) * IndentUnit.size() + piece.size +
-                       kLineEnd.size();
+    std::size_t size =
+        static_cast<std::size_t>(units) * IndentUnit.size() + piece.size + kLineEnd.size();
     for (std::string_view fill : fills) size += fill.size();
     if (char* out = page.room(size)) {
       for (std::int64_t i = 0; i < units; ++i) out = put(out, IndentUnit);
