@@ -19,13 +19,26 @@ constexpr bool startsWithBracket(std::string_view pattern) {
 }
 static_assert(startsWithBracket(kLinkPattern) && startsWithBracket(kFolderPattern) &&
               startsWithBracket(kListOpenPattern) && startsWithBracket(kListClosePattern));
+// A link's address is looked for right after the pattern (see classifyLine()).
+static_assert(kLinkPattern.find('"') == std::string_view::npos);
+
+// The first '<' from `from` on, or nullptr. After one '<' the next is mostly a few bytes on, as
+// in "<DT><A HREF=", so those few are looked at here before strchr is asked.
+char* nextBracket(char* from) {
+  constexpr int kLookHere = 8;
+  for (int i = 0; i < kLookHere; ++i) {
+    if (from[i] == '<') return from + i;
+    if (from[i] == '\0') return nullptr;
+  }
+  return std::strchr(from + kLookHere, '<');
+}
 
 // The first place where `pattern` occurs in the zero-terminated `text`, just as strstr finds
 // it. Every pattern starts with '<', of which a line holds few, so the search hops from one
 // '<' to the next and compares the rest of the pattern there. The comparison stops at the
 // text's terminating zero, since no pattern holds a zero byte.
 char* findTag(char* text, std::string_view pattern) {
-  for (char* p = std::strchr(text, '<'); p != nullptr; p = std::strchr(p + 1, '<')) {
+  for (char* p = std::strchr(text, '<'); p != nullptr; p = nextBracket(p + 1)) {
     std::size_t matched = 1;
     while (matched < pattern.size() && p[matched] == pattern[matched]) ++matched;
     if (matched == pattern.size()) return p;
@@ -72,8 +85,8 @@ void Tokenizer::restore() {
   }
 }
 
-Token quotedValue(Tokenizer& tokenizer, char* start) {
-  tokenizer.take(start, '"');
+Token quotedValue(Tokenizer& tokenizer, char* start, std::size_t clear) {
+  tokenizer.take(start, '"', clear);
   return tokenizer.take(nullptr, '"');
 }
 
@@ -85,7 +98,8 @@ Token elementText(Tokenizer& tokenizer, char* start) {
 LineKind classifyLine(BookmarkEntry& entry, char* line) {
   if (char* anchor = findTag(line, kLinkPattern)) {
     Tokenizer tokenizer;
-    Token url = quotedValue(tokenizer, anchor);
+    // The pattern itself holds no quotation mark.
+    Token url = quotedValue(tokenizer, anchor, kLinkPattern.size());
     entry.url = url.view();
     // Where the url token ends: its anchor text, if needed, is looked for after that point.
     char* afterUrl = url ? tokenizer.position() : anchor;

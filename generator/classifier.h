@@ -64,7 +64,12 @@ class Tokenizer {
  public:
   // The next token, with no text when only delimiters remain before the end of the line.
   // Defined here, where the classifier's four calls for every link can be inlined.
-  Token take(char* start, char delimiter) {
+  //
+  // `clear` tells that the first so many bytes from where the token is looked for hold neither
+  // the delimiter nor a zero byte, so the token starts there and runs at least past them: the
+  // search for its end starts after them, and when the delimiter follows right there, as in a
+  // well-formed line, it takes no search at all.
+  Token take(char* start, char delimiter, std::size_t clear = 0) {
     char* p = start != nullptr ? start : next_;
     if (p == nullptr) return {};
     while (*p == delimiter) ++p;
@@ -72,7 +77,8 @@ class Tokenizer {
       next_ = p;
       return {};
     }
-    char* end = std::strchr(p, delimiter);
+    char* end = p + clear;
+    if (clear == 0 || *end != delimiter) end = std::strchr(end, delimiter);
     if (end == nullptr) {
       end = p + std::strlen(p);
       next_ = end;
@@ -104,8 +110,9 @@ class Tokenizer {
 };
 
 // The second token when the text from `start` (or from where the tokenizer stopped, when
-// `start` is nullptr) is split at quotation marks: normally a quoted attribute value.
-Token quotedValue(Tokenizer& tokenizer, char* start);
+// `start` is nullptr) is split at quotation marks: normally a quoted attribute value. The
+// first `clear` bytes from `start` are known to hold no quotation mark and no zero byte.
+Token quotedValue(Tokenizer& tokenizer, char* start, std::size_t clear = 0);
 
 // The text after the next ">" up to the next "<": normally an element's content.
 Token elementText(Tokenizer& tokenizer, char* start);
