@@ -98,7 +98,9 @@ PageStream::PageStream(std::FILE* file)
     : file_(file),
       storage_(new char[2 * kBufferSize + kPageSize]),
       buffer_(pageAligned(storage_.get())),
-      spare_(buffer_ + kBufferSize) {}
+      spare_(buffer_ + kBufferSize) {
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
 
 PageStream::~PageStream() = default;
 

@@ -14,8 +14,9 @@ class PageStream {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
-  // Writes to `file` (opened in binary mode, owned by the caller, open until the stream is
-  // destroyed).
+  // Writes to `file` (opened in binary mode, nothing written to it yet, owned by the caller,
+  // open until the stream is destroyed). The stream takes the C stream's own buffering away:
+  // it would only copy the start of each of this stream's buffers and write that on its own.
   explicit PageStream(std::FILE* file);
   ~PageStream();
   PageStream(const PageStream&) = delete;
