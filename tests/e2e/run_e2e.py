@@ -5,9 +5,13 @@ speaks XDND like a file manager (xdnd.py), the output read back from disk.
 
     run_e2e.py --program linux --bin-dir build/bin [--screenshot PATH]
     run_e2e.py --program wine --bin-dir build-win/bin [--reference-lib build/bin/libquillcore.so]
+    run_e2e.py --program linux --command /usr/bin/quillmapgen --cwd /tmp \
+               --bin-dir /usr/share/quillmap --reference-lib /usr/lib/quillmap/libquillcore.so
 
 Every scenario works in fresh temporary folders; the program runs from its bin dir as the
-current directory, as it reads the template and the pictures from there. The pages it writes
+current directory, as it reads the template and the pictures from there. An installed program
+is started with --command (its launcher, which picks its own current directory) from --cwd;
+--bin-dir then names the folder of the template and pictures the output is compared with. The pages it writes
 are compared with pages made by calling the conversion library directly. Prints one line per
 scenario and then "N passed, N failed"; exits 1 when any scenario failed.
 """
@@ -242,8 +246,10 @@ class XSession:
 class Program:
     """quillmapgen started from its bin dir, and its main window."""
 
-    def __init__(self, kind, bin_dir, xs, workdir, wine_prefix=None):
+    def __init__(self, kind, bin_dir, xs, workdir, wine_prefix=None, command=None, cwd=None):
         self.kind, self.bin_dir, self.xs, self.workdir = kind, bin_dir, xs, workdir
+        self.command_line = command
+        self.cwd = cwd or bin_dir
         self.wine_prefix = wine_prefix
         self.proc = None
         self.window = None
@@ -263,6 +269,8 @@ class Program:
         return env
 
     def command(self):
+        if self.command_line:
+            return list(self.command_line)
         if self.kind == "linux":
             return [os.path.join(self.bin_dir, "quillmapgen")]
         return [WINE, "quillmapgen.exe"]
@@ -276,7 +284,7 @@ class Program:
 
     def start(self):
         self.starts += 1
-        self.proc = subprocess.Popen(self.command(), cwd=self.bin_dir, env=self.env(),
+        self.proc = subprocess.Popen(self.command(), cwd=self.cwd, env=self.env(),
                                      stdin=subprocess.DEVNULL, stdout=open(self.log, "wb"),
                                      stderr=subprocess.STDOUT)
         timeout = 90 if self.kind == "wine" else 30
@@ -730,7 +738,14 @@ def stop_wineserver(prefix):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--program", choices=("linux", "wine"), required=True)
-    parser.add_argument("--bin-dir", required=True, help="the folder of the program")
+    parser.add_argument("--bin-dir", required=True,
+                        help="the folder of the program (with --command: of the template and "
+                             "pictures it reads)")
+    parser.add_argument("--command", nargs="+",
+                        help="start this command line instead of the program in the bin dir "
+                             "(linux only; for an installed launcher)")
+    parser.add_argument("--cwd", help="the current directory to start the program in "
+                                      "(default: the bin dir)")
     parser.add_argument("--reference-lib",
                         help="the Linux conversion library that makes the reference pages "
                              "(default: libquillcore.so in the bin dir for linux)")
@@ -740,6 +755,10 @@ def main(argv=None):
                         help="run only the scenarios whose title contains this")
     args = parser.parse_args(argv)
     args.bin_dir = os.path.abspath(args.bin_dir)
+    if args.command and args.program != "linux":
+        parser.error("--command is for --program linux")
+    if args.cwd:
+        args.cwd = os.path.abspath(args.cwd)
     if args.screenshot:
         args.screenshot = os.path.abspath(args.screenshot)
 
@@ -753,15 +772,15 @@ def main(argv=None):
         return 1
 
     program_file = "quillmapgen" if args.program == "linux" else "quillmapgen.exe"
-    missing = [f for f in (program_file, TEMPLATE) + PICTURES
-               if not os.path.isfile(os.path.join(args.bin_dir, f))]
+    needed = (TEMPLATE,) + PICTURES if args.command else (program_file, TEMPLATE) + PICTURES
+    missing = [f for f in needed if not os.path.isfile(os.path.join(args.bin_dir, f))]
     if missing:
         print("missing in %s: %s" % (args.bin_dir, ", ".join(missing)))
         print("0 passed, 1 failed")
         return 1
 
     library = args.reference_lib
-    if library is None and args.program == "linux":
+    if library is None and args.program == "linux" and not args.command:
         library = os.path.join(args.bin_dir, "libquillcore.so")
     reference_note = None
     if library and not os.path.isfile(library):
@@ -794,7 +813,8 @@ def main(argv=None):
         if library:
             reference = Reference(os.path.abspath(library),
                                   os.path.join(args.bin_dir, TEMPLATE), workdir)
-        program = Program(args.program, args.bin_dir, xs, workdir, prefix)
+        program = Program(args.program, args.bin_dir, xs, workdir, prefix, args.command,
+                          args.cwd)
         ok = Run(args, xs, program, reference, workdir).run(args.only)
     finally:
         if program is not None:
