@@ -11,6 +11,7 @@ test_packages=(
   xvfb openbox xdotool x11-utils wmctrl imagemagick  # a real display, window manager, tools
   python3 python3-xlib tesseract-ocr  # the end-to-end driver, its drag source, reading boxes
   icoutils                          # reads the Windows program's resources
+  dpkg-dev desktop-file-utils       # the .deb's dependencies (dpkg-shlibdeps), desktop entry check
   chromium                          # the page's tests, driven by playwright-core from npm
 )
 

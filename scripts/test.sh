@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test: the native build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows cross build.
-# Installs what it needs first. Build folders: build/, build-asan/, build-win/.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows cross build; then the
+# packages made of the native build (an install into a folder, and a .deb installed on this
+# machine with apt-get and removed again: root or sudo) and of the Windows build (a .zip run
+# under Wine). Installs what it needs first. Build folders: build/, build-asan/, build-win/;
+# packages in build/packages/ and build-win/packages/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,11 +42,60 @@ run_ctest() {
   if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
 }
 
+# Runs a package test (it prints "N passed, N failed" last) and adds its counts to the totals.
+run_check() {
+  local log
+  log=$(mktemp)
+  local status=0
+  "$@" 2>&1 | tee "$log" || status=$?
+  local line
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -z "$line" ]; then
+    echo "$* printed no summary" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  local good bad
+  good=$(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")
+  bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")
+  passed=$((passed + good))
+  failed=$((failed + bad))
+  if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
+}
+
+# Makes a package with CPack in a build folder (into its packages/, emptied first) and sets
+# `package` to its path; on failure counts one and leaves `package` empty.
+make_package() {
+  local build=$1 generator=$2 pattern=$3
+  package=
+  rm -rf "$build/packages"
+  if ! (cd "$build" && cpack -G "$generator"); then
+    echo "cpack -G $generator in $build failed" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  local found=("$build"/packages/$pattern)
+  if [ ! -f "${found[0]}" ]; then
+    echo "cpack -G $generator made no $pattern in $build/packages" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  package=${found[0]}
+}
+
+python=/usr/bin/python3  # Debian's, for which python3-xlib is installed
+
 echo "== native build"
 cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAP_TESTS=ON \
   -DQUILLMAP_BENCH=ON "${strict[@]}"
 cmake --build build
 run_ctest build
+
+echo "== install and Debian package"
+run_check "$python" tests/packaging/test_install.py --build-dir build
+make_package build DEB 'quillmap_*.deb'
+if [ -n "$package" ]; then run_check "$python" tests/packaging/test_deb.py --deb "$package"; fi
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DQUILLMAP_SANITIZE=ON \
@@ -63,6 +115,13 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXI
 # Made without a display: let that Wine session end before the tests start their own.
 /usr/lib/wine/wineserver -w
 run_ctest build-win
+
+echo "== Windows package"
+make_package build-win ZIP 'quillmap-*-windows-x64.zip'
+if [ -n "$package" ]; then
+  run_check "$python" tests/packaging/test_zip.py --zip "$package" \
+    --reference-lib build/bin/libquillcore.so
+fi
 
 echo
 echo "Total: $passed passed, $failed failed"
