@@ -56,24 +56,26 @@ std::int32_t stepped(std::int32_t value, std::int32_t by) {
 // The title of an anchor that yields no title token: its own text, read from the line as it
 // came from the file, after the first ">" from `from` up to the next "<". When that text is
 // empty or there is no ">", the address stands in, with its angle brackets written as
-// references so that it always shows as text; it is spelled out in `spelledOut`.
-std::string_view fallbackTitle(std::string& spelledOut, const char* from, std::string_view url) {
+// references so that it always shows as text.
+void fallbackTitle(std::string& title, const char* from, const std::string& url) {
   if (const char* open = std::strchr(from, '>')) {
     const char* text = open + 1;
     std::size_t length = std::strcspn(text, "<");
-    if (length > 0) return {text, length};
-  }
-  spelledOut.clear();
-  for (char c : url) {
-    if (c == '<') {
-      spelledOut += "&lt;";
-    } else if (c == '>') {
-      spelledOut += "&gt;";
-    } else {
-      spelledOut += c;
+    if (length > 0) {
+      title.assign(text, length);
+      return;
     }
   }
-  return spelledOut;
+  title.clear();
+  for (char c : url) {
+    if (c == '<') {
+      title += "&lt;";
+    } else if (c == '>') {
+      title += "&gt;";
+    } else {
+      title += c;
+    }
+  }
 }
 
 }  // namespace
@@ -100,14 +102,14 @@ LineKind classifyLine(BookmarkEntry& entry, char* line) {
     Tokenizer tokenizer;
     // The pattern itself holds no quotation mark.
     Token url = quotedValue(tokenizer, anchor, kLinkPattern.size());
-    entry.url = url.view();
+    entry.url.assign(url.view());
     // Where the url token ends: its anchor text, if needed, is looked for after that point.
     char* afterUrl = url ? tokenizer.position() : anchor;
     if (Token title = elementText(tokenizer, nullptr)) {
-      entry.title = title.view();
+      entry.title.assign(title.view());
     } else {
       tokenizer.restore();
-      entry.title = fallbackTitle(entry.spelledOut, afterUrl, entry.url);
+      fallbackTitle(entry.title, afterUrl, entry.url);
     }
     entry.depth = nestingDepth;
     return LineKind::Link;
@@ -115,7 +117,7 @@ LineKind classifyLine(BookmarkEntry& entry, char* line) {
   if (char* heading = findTag(line, kFolderPattern)) {
     nestingDepth = stepped(nestingDepth, 1);
     Tokenizer tokenizer;
-    entry.title = elementText(tokenizer, heading).view();
+    entry.title.assign(elementText(tokenizer, heading).view());
     entry.depth = nestingDepth;
     return LineKind::Folder;
   }

@@ -23,16 +23,12 @@ enum class LineKind : std::int32_t {
 
 // What one line yields. The conversion keeps one record for the whole bookmark file and the
 // classifier overwrites only the fields the line's kind sets: a Link sets url, title and depth;
-// a Folder sets title and depth and leaves url as it was; other kinds set nothing.
-//
-// The texts are not copied: title and url view the classified line itself (or spelledOut),
-// so they hold only as long as that line does, until the next line is read. That is as long
-// as the page writer needs them.
+// a Folder sets title and depth and leaves url as it was; other kinds set nothing. The texts
+// are the record's own copies, so they stay valid whatever happens to the line.
 struct BookmarkEntry {
-  std::string_view title;  // exactly as in the line, however long
-  std::string_view url;    // the HREF value without its quotation marks, however long
+  std::string title;  // exactly as in the line, however long
+  std::string url;    // the HREF value without its quotation marks, however long
   std::int32_t depth = 0;
-  std::string spelledOut{};  // a title that the line does not hold as it stands
 };
 
 // The nesting depth of the bookmark file being read: 1 when the library is loaded, one up for

@@ -7,21 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <vector>
-
-class ReadAhead;
-struct ReadSlot;
 
 class LineReader {
  public:
   static constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
 
-  // Reads from `file` (opened in binary mode, owned by the caller, open until the reader is
-  // destroyed) `chunkSize` bytes at a time.
+  // Reads from `file` (opened in binary mode, owned by the caller) `chunkSize` bytes at a time.
   explicit LineReader(std::FILE* file, std::size_t chunkSize = kDefaultChunk);
-  ~LineReader();
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
 
   // The next line without its line end, zero-terminated in a writable buffer that stays valid
   // until the next call, its length in `length`. A zero byte inside the line is kept (and so
@@ -29,9 +21,11 @@ class LineReader {
   // input and on a read error; failed() tells the two apart. Lines have no length limit: the
   // buffer grows with the longest line and never with the size of the input.
   char* next(std::size_t* length) {
-    // Almost every line ends at a line end that the read ahead already found.
-    if (nextEnd_ != lastEnd_) return cutLine(endsBase_ + *nextEnd_++, length);
-    return nextUnrecorded(length);
+    // Almost every line lies whole in the bytes already read.
+    if (void* found = std::memchr(begin_, '\n', static_cast<std::size_t>(end_ - begin_))) {
+      return cutLine(static_cast<char*>(found), length);
+    }
+    return nextAfterFill(length);
   }
 
   bool failed() const { return failed_; }
@@ -50,25 +44,19 @@ class LineReader {
     return line;
   }
 
-  // next() once the line ends found ahead are used up: looks for one itself, and reads on
-  // until the line is whole or the input ends.
-  char* nextUnrecorded(std::size_t* length);
+  // next() for a line that is not yet read whole: reads on until it is, or the input ends.
+  char* nextAfterFill(std::size_t* length);
 
-  // Puts the next read after the unread bytes. False when no byte came.
+  // Keeps the unread bytes and appends the next chunk after them. False when no byte came.
   bool fill();
 
-  std::unique_ptr<ReadAhead> reads_;
-  ReadSlot* current_ = nullptr;  // the read that begin_ and end_ lie in, if they lie in one
-  std::vector<char> longLine_;   // where a line too long to be carried over gathers
-  char noBytes_ = '\0';          // where begin_ and end_ point before the first read
-  char* begin_ = &noBytes_;      // first unread byte
-  char* end_ = &noBytes_;        // one past the last byte read; a spare byte always follows it
-  // The LFs after begin_ that the read ahead found, as offsets from endsBase_. When
-  // allEndsFound_ is false, more LFs may follow the last of them.
-  char* endsBase_ = nullptr;
-  const std::size_t* nextEnd_ = nullptr;
-  const std::size_t* lastEnd_ = nullptr;
-  bool allEndsFound_ = false;
-  bool atEnd_ = false;  // end of file, an end-of-file byte or a read error: read no more
+  std::FILE* file_;
+  std::size_t chunk_;
+  std::unique_ptr<char[]> storage_;
+  std::size_t capacity_ = 0;  // bytes in storage_
+  char* front_ = nullptr;     // the first byte of storage_ on a page boundary
+  char* begin_ = nullptr;     // first unread byte
+  char* end_ = nullptr;       // one past the last byte read; a spare byte always follows it
+  bool atEnd_ = false;        // end of file, an end-of-file byte or a read error: read no more
   bool failed_ = false;
 };

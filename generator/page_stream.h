@@ -8,8 +8,6 @@
 #include <memory>
 #include <string_view>
 
-class BackgroundWriter;
-
 class PageStream {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
@@ -45,17 +43,14 @@ class PageStream {
   bool flush();
 
  private:
-  // Fills the buffer up with the start of `text`, hands it on whole, and goes on with the rest.
+  // Fills the buffer up with the start of `text`, writes it whole, and goes on with the rest.
   void writeOverflowing(std::string_view text);
-  // Hands the filled part of the buffer on to be written and goes on with an empty buffer.
-  // `more` tells whether more of the page is to come.
-  void handOff(bool more);
+  // Writes the filled part of the buffer and goes on with an empty buffer.
+  void drain();
 
   std::FILE* file_;
-  std::unique_ptr<char[]> storage_;  // both buffers
-  char* buffer_;  // kBufferSize bytes in storage_ on a page boundary: the one being filled
-  char* spare_;   // the other one: being written, or free
+  std::unique_ptr<char[]> storage_;
+  char* buffer_;  // kBufferSize bytes in storage_ on a page boundary
   std::size_t used_ = 0;
   bool failed_ = false;
-  std::unique_ptr<BackgroundWriter> writer_;  // started with the first full buffer
 };
