@@ -1,10 +1,10 @@
-// The library's entry: opens the files, runs the bookmark lines through the classifier and the
-// page writer, and puts the finished page in place.
+// The library's entry: opens the files, runs the bookmark lines through the conversion, and puts
+// the finished page in place.
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "classifier.h"
+#include "convert.h"
 #include "line_reader.h"
 #include "page_file.h"
 #include "page_stream.h"
@@ -59,14 +59,7 @@ bool convert(const char* inputPath, const char* outputPath, const char* template
   if (!copyTemplate(page, templatePath)) return false;
 
   LineReader reader(bookmarks.get());
-  BookmarkEntry entry;
-  std::size_t length = 0;
-  while (char* line = reader.next(&length)) {
-    LineKind kind = classifyLine(entry, line);
-    writeEntry(page, kind, entry);
-  }
-  if (reader.failed()) return false;
-  writeTrailer(page);
+  if (!convertLines(reader, page)) return false;
   bookmarks.reset();
   if (!page.flush()) return false;
   return pending.placeAt(outputPath);
