@@ -20,7 +20,8 @@ extern std::string generatorPath;
 void handleDrop(WindowHandle window, DropHandle drop);
 
 // Sets droppedPath to the first dropped item, and releases the drop. False when the drop holds
-// no item, when the item is a folder or cannot be looked up, or when its path is too long.
+// no item, when the item is a folder or anything else that is no regular file, when it cannot
+// be looked up, or when its path is too long.
 bool getDroppedFile(DropHandle drop);
 
 // Sets outputDir to the drive and directory of `path`. True when the path's extension is

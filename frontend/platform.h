@@ -42,7 +42,9 @@ std::string firstDroppedPath(DropHandle drop);
 // Releases the drop; it is not touched afterwards.
 void finishDrop(DropHandle drop);
 
-enum class PathKind { Missing, File, Directory };
+// Other is anything that is neither a regular file nor a folder: a named pipe, a device, a
+// socket. Such a thing could keep a reader waiting for ever, or feed it without end.
+enum class PathKind { Missing, File, Directory, Other };
 // What the path names; Missing when the lookup finds nothing.
 PathKind pathKind(const std::string& path);
 

@@ -54,7 +54,8 @@ void finishDrop(DropHandle) {}
 PathKind pathKind(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
-  return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+  if (S_ISDIR(info.st_mode)) return PathKind::Directory;
+  return S_ISREG(info.st_mode) ? PathKind::File : PathKind::Other;
 }
 
 void createDirectory(const std::string& path) { ::mkdir(path.c_str(), 0777); }
