@@ -1,11 +1,15 @@
 // The platform layer on Linux: POSIX file calls and dlopen. Paths are UTF-8, whose bytes never
 // fake a separator or a dot, so there are no lead bytes; "\" is an ordinary character.
 #include <dlfcn.h>
+#include <elf.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +37,46 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(written);
   }
   return true;
+}
+
+// Reads exactly `size` bytes at `offset`.
+bool readAt(int fd, void* data, std::size_t size, off_t offset) {
+  auto* bytes = static_cast<char*>(data);
+  while (size > 0) {
+    ssize_t got = ::pread(fd, bytes, size, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    bytes += got;
+    size -= static_cast<std::size_t>(got);
+    offset += got;
+  }
+  return true;
+}
+
+// Whether the file at `path` holds every byte its ELF headers say the loader maps. The loader
+// maps the segments without comparing them with the file's size, and touching a mapped page
+// past the end of a cut-off file (one copied or unpacked only in part) ends the process with
+// SIGBUS; such a file is no library to load. Whatever else is wrong with a file dlopen reports.
+bool wholeLibraryFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  ElfW(Ehdr) header{};
+  bool whole =
+      ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && readAt(fd, &header, sizeof header, 0) &&
+      std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 && header.e_phentsize == sizeof(ElfW(Phdr));
+  auto size = static_cast<std::uint64_t>(info.st_size);
+  for (unsigned i = 0; whole && i < header.e_phnum; ++i) {
+    ElfW(Phdr) segment{};
+    std::uint64_t at = header.e_phoff + std::uint64_t{i} * sizeof segment;
+    whole = size >= sizeof segment && at <= size - sizeof segment &&
+            readAt(fd, &segment, sizeof segment, static_cast<off_t>(at));
+    if (whole && segment.p_type == PT_LOAD) {
+      whole = segment.p_offset <= size && segment.p_filesz <= size - segment.p_offset;
+    }
+  }
+  ::close(fd);
+  return whole;
 }
 
 }  // namespace
@@ -108,6 +152,7 @@ LibraryHandle loadLibrary(const std::string& path) {
   // Only a full path is loaded: dlopen searches for a bare name, and takes a relative one
   // against the current directory.
   if (path.empty() || path.front() != '/') return nullptr;
+  if (!wholeLibraryFile(path)) return nullptr;
   return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
