@@ -13,6 +13,8 @@ test_packages=(
   icoutils                          # reads the Windows program's resources
   dpkg-dev desktop-file-utils       # the .deb's dependencies (dpkg-shlibdeps), desktop entry check
   chromium                          # the page's tests, driven by playwright-core from npm
+  valgrind                          # memcheck over the native test programs
+  locales                           # ja_JP.UTF-8, for the Windows tests under code page 932
 )
 
 case "${1:-test}" in
@@ -40,4 +42,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
+fi
+
+# Under Japanese settings Wine's ANSI code page is 932; the Windows tests use it when the
+# locale exists.
+if [ "${1:-test}" = test ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  "${sudo_cmd[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -64,6 +64,18 @@ run_check() {
   if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
 }
 
+# Runs a native test program under Valgrind's memcheck and counts it once: failed on any memory
+# error, on a leak that nothing points to any more, or on a failing test.
+run_memcheck() {
+  if valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
+    "$1" --gtest_brief=1; then
+    passed=$((passed + 1))
+  else
+    echo "memcheck: $1 failed" >&2
+    failed=$((failed + 1))
+  fi
+}
+
 # Makes a package with CPack in a build folder (into its packages/, emptied first) and sets
 # `package` to its path; on failure counts one and leaves `package` empty.
 make_package() {
@@ -91,6 +103,11 @@ cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLM
   -DQUILLMAP_BENCH=ON "${strict[@]}"
 cmake --build build
 run_ctest build
+
+echo "== Valgrind memcheck (the native test programs)"
+for program in core_test library_test drop_test robustness_test; do
+  run_memcheck "build/bin/$program"
+done
 
 echo "== install and Debian package"
 run_check "$python" tests/packaging/test_install.py --build-dir build
