@@ -16,6 +16,21 @@ std::atomic<unsigned> tempCounter{0};
 
 }  // namespace
 
+std::FILE* openRegularFile(const char* path) {
+  // O_NONBLOCK so that opening a named pipe returns at once instead of waiting for a writer.
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
 bool pageWritable(const char* path) {
   struct stat info {};
   if (::stat(path, &info) != 0) return errno == ENOENT;

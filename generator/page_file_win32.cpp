@@ -16,6 +16,17 @@ std::atomic<unsigned> tempCounter{0};
 
 }  // namespace
 
+std::FILE* openRegularFile(const char* path) {
+  // A folder cannot be opened as a file here; a device or pipe name is refused by its type.
+  std::FILE* file = std::fopen(path, "rb");
+  if (file != nullptr && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) !=
+                             FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
 bool pageWritable(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "line_reader.h"
+#include "page_file.h"
 
 std::int32_t folderSerial = 0;
 
@@ -109,7 +110,7 @@ void writeLine(PageStream& page, std::int64_t units, const SplitPiece<Fills>& pi
 }  // namespace
 
 bool copyTemplate(PageStream& page, const char* templatePath) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(templatePath, "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(templatePath));
   if (!file) return false;
   LineReader reader(file.get());
   std::size_t length = 0;

@@ -46,7 +46,7 @@ class PendingPage {
 };
 
 bool convert(const char* inputPath, const char* outputPath, const char* templatePath) {
-  File bookmarks(std::fopen(inputPath, "rb"));
+  File bookmarks(openRegularFile(inputPath));
   if (!bookmarks) return false;
   // Refused before anything is created: a page that is a folder or read-only stays as it is.
   if (!pageWritable(outputPath)) return false;

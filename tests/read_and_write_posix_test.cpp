@@ -5,6 +5,7 @@
 #include <csignal>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +51,33 @@ TEST(ReadAndWritePosixTest, FullDiskKeepsEarlierPage) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the conversion reported success on a full disk";
   EXPECT_EQ(readFile(dir.file("page.htm")), earlier);
   EXPECT_EQ(listFolder(dir.path()), before);
+}
+
+TEST(ReadAndWritePosixTest, PipesAndDevicesAreNoInput) {
+  // Opening a named pipe would wait for a writer for ever, and a device can feed the reader
+  // without end: neither is taken as a bookmark file or a template.
+  TempDir dir;
+  writeFile(dir.file("bookmarks.html"), "<DT><A HREF=\"u\" A=\"\">t</A>\n");
+  writeFile(dir.file("template.htm"), "<HTML><BODY>\n");
+  ASSERT_EQ(mkfifo(dir.file("pipe.html").c_str(), 0600), 0);
+  const std::string earlier = "an earlier page\r\n";
+  writeFile(dir.file("page.htm"), earlier);
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string templatePath;
+  } cases[] = {
+      {"PipeAsBookmarks", dir.file("pipe.html"), dir.file("template.htm")},
+      {"PipeAsTemplate", dir.file("bookmarks.html"), dir.file("pipe.html")},
+      {"DeviceAsBookmarks", "/dev/zero", dir.file("template.htm")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string before = listFolder(dir.path());
+    EXPECT_FALSE(testing_support::convertFresh(c.input, dir.file("page.htm"), c.templatePath));
+    EXPECT_EQ(readFile(dir.file("page.htm")), earlier);
+    EXPECT_EQ(listFolder(dir.path()), before);
+  }
 }
 
 TEST(ReadAndWritePosixTest, LibraryIsReallyUnloaded) {
