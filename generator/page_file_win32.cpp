@@ -19,8 +19,8 @@ std::atomic<unsigned> tempCounter{0};
 std::FILE* openRegularFile(const char* path) {
   // A folder cannot be opened as a file here; a device or pipe name is refused by its type.
   std::FILE* file = std::fopen(path, "rb");
-  if (file != nullptr && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) !=
-                             FILE_TYPE_DISK) {
+  if (file != nullptr &&
+      GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
     std::fclose(file);
     return nullptr;
   }
