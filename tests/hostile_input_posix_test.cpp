@@ -31,8 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::kBookmarks;
-using testing_support::MayAdd;
-using testing_support::nothingLost;
 using testing_support::ProgramRun;
 using testing_support::snapshot;
 using testing_support::TempDir;
@@ -53,19 +51,7 @@ TEST(HostileInputPosixTest, NamesWithAnyByte) {
       {"", "\xFF\xFE not UTF-8 \x95\x5C.htm"},
       {"-", "-.html"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.folder + " | " + row.file);
-    ProgramRun run;
-    fs::path folder = row.folder.empty() ? run.home() : run.home() / row.folder;
-    fs::create_directories(folder);
-    fs::path dropped = folder / row.file;
-    writeFile(dropped, kBookmarks);
-    std::string page = run.expectedPage(dropped);
-    auto before = snapshot(folder);
-
-    EXPECT_EQ(run.drop({dropped.string()}), "");
-    EXPECT_TRUE(nothingLost(before, snapshot(folder), MayAdd{.page = page}));
-  }
+  for (const Row& row : rows) testing_support::expectNameConverts(row.folder, row.file);
 }
 
 // A chain of folders made one by one from open folders, so that the whole path may pass

@@ -15,10 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::kBookmarks;
-using testing_support::MayAdd;
-using testing_support::nothingLost;
-using testing_support::ProgramRun;
 using testing_support::readFile;
 using testing_support::snapshot;
 using testing_support::TempDir;
@@ -65,22 +61,7 @@ TEST(HostileInputTest, FileAndFolderNames) {
       {"folder.named.html", "b.htm"},
       {"two/levels deep -x", "--.htm"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.folder + " | " + row.file);
-    ProgramRun run;
-    fs::path folder = row.folder.empty() ? run.home() : run.home() / row.folder;
-    fs::create_directories(folder);
-    fs::path dropped = folder / row.file;
-    writeFile(dropped, kBookmarks);
-    std::string page = run.expectedPage(dropped);
-    auto before = snapshot(folder);
-
-    EXPECT_EQ(run.drop({dropped.string()}), "");
-    EXPECT_TRUE(nothingLost(before, snapshot(folder), MayAdd{.page = page}));
-    if (!row.folder.empty()) {
-      EXPECT_EQ(testing_support::listFolder(run.home()), fs::path(row.folder).begin()->string());
-    }
-  }
+  for (const Row& row : rows) testing_support::expectNameConverts(row.folder, row.file);
 }
 
 // Converts `bookmarks` with the test template in a fresh load; the page, or "<result 0>".

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -71,6 +72,26 @@ inline void writeEarlierOutput(const fs::path& home) {
   writeFile(home / "Quillmap" / "Quillmap.htm", "an earlier page\r\n");
   writeFile(home / "Quillmap" / "folder1.gif", kPicture1);
   writeFile(home / "Quillmap" / "folder2.gif", kPicture2);
+}
+
+// Drops a bookmark file named `file` in `folder` (under the user's folder; "" for the user's
+// folder itself) and expects it converted beside it, with nothing of the user's lost.
+inline void expectNameConverts(const std::string& folder, const std::string& file) {
+  namespace fs = std::filesystem;
+  SCOPED_TRACE(folder + " | " + file);
+  ProgramRun run;
+  fs::path where = folder.empty() ? run.home() : run.home() / folder;
+  fs::create_directories(where);
+  fs::path dropped = where / file;
+  writeFile(dropped, kBookmarks);
+  std::string page = run.expectedPage(dropped);
+  auto before = snapshot(where);
+
+  EXPECT_EQ(run.drop({dropped.string()}), "");
+  EXPECT_TRUE(nothingLost(before, snapshot(where), MayAdd{.page = page}));
+  if (!folder.empty()) {
+    EXPECT_EQ(listFolder(run.home()), fs::path(folder).begin()->string());
+  }
 }
 
 }  // namespace testing_support
