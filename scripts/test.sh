@@ -17,51 +17,51 @@ if [ "${CI:-}" = "true" ]; then strict=(-DCMAKE_COMPILE_WARNING_AS_ERROR=ON); fi
 
 passed=0
 failed=0
-# Runs ctest in a build folder and adds its counts to the totals.
-run_ctest() {
-  local build=$1
-  shift
-  local log
+# Runs a command with its output shown, and adds the counts of its summary line (the last line
+# matching the extended regex in $1, whose first two numbers are taken as passed and failed, or
+# as failed and total when $2 is "failed-of-total") to the totals. A run without a summary, or
+# one that fails without naming a failed test, counts as one failure.
+run_counted() {
+  local pattern=$1 order=$2
+  shift 2
+  local log status=0
   log=$(mktemp)
-  local status=0
-  ctest --test-dir "$build" --output-on-failure --timeout 600 "$@" 2>&1 | tee "$log" ||
-    status=$?
-  local line
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  rm -f "$log"
-  if [ -z "$line" ]; then
-    echo "ctest in $build printed no summary" >&2
-    failed=$((failed + 1))
-    return
-  fi
-  local bad total
-  bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
-  if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
-}
-
-# Runs a package test (it prints "N passed, N failed" last) and adds its counts to the totals.
-run_check() {
-  local log
-  log=$(mktemp)
-  local status=0
   "$@" 2>&1 | tee "$log" || status=$?
   local line
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+  line=$(grep -E "$pattern" "$log" | tail -n 1)
   rm -f "$log"
   if [ -z "$line" ]; then
     echo "$* printed no summary" >&2
     failed=$((failed + 1))
     return
   fi
-  local good bad
-  good=$(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")
-  bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$line")
+  local numbers first second good bad
+  numbers=$(grep -oE '[0-9]+ (tests? )?(passed|failed)|out of [0-9]+' <<<"$line" | grep -oE '[0-9]+')
+  first=$(sed -n 1p <<<"$numbers")
+  second=$(sed -n 2p <<<"$numbers")
+  if [ "$order" = failed-of-total ]; then
+    good=$((second - first))
+    bad=$first
+  else
+    good=$first
+    bad=$second
+  fi
   passed=$((passed + good))
   failed=$((failed + bad))
   if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
+}
+
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local build=$1
+  shift
+  run_counted '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' failed-of-total \
+    ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
+}
+
+# Runs a package test (it prints "N passed, N failed" last) and adds its counts to the totals.
+run_check() {
+  run_counted '^[0-9]+ passed, [0-9]+ failed$' passed-failed "$@"
 }
 
 # Runs a native test program under Valgrind's memcheck and counts it once: failed on any memory
