@@ -337,17 +337,21 @@ void report(const char* what, const BigRun& run) {
   std::fflush(stdout);
 }
 
+// The page's two lines for folder `n` at `units` of indentation.
+std::string folderPageLines(int units, const std::string& n, const std::string& title) {
+  return indentOf(units) + "<A HREF=\"JavaScript:onClick=Display('display" + n +
+         "');ImageChange('img" + n + "');\"><IMG SRC=\"folder1.gif\" ID=\"img" + n +
+         "\" BORDER=\"0\">" + title + "</A><BR>\r\n<DIV ID=\"display" + n +
+         "\" STYLE=\"display:none\">\r\n";
+}
+
 // Folders nested `levels` deep, a link in the innermost.
 LineSource deepNesting(int levels) {
   return [levels](const auto& emit) {
     emit("<DL><p>\n", "");
     for (int i = 1; i <= levels; ++i) {
       std::string n = std::to_string(i);
-      emit("<DT><H3 FOLDED>F" + n + "</H3>\n",
-           indentOf(1 + i) + "<A HREF=\"JavaScript:onClick=Display('display" + n +
-               "');ImageChange('img" + n + "');\"><IMG SRC=\"folder1.gif\" ID=\"img" + n +
-               "\" BORDER=\"0\">F" + n + "</A><BR>\r\n<DIV ID=\"display" + n +
-               "\" STYLE=\"display:none\">\r\n");
+      emit("<DT><H3 FOLDED>F" + n + "</H3>\n", folderPageLines(1 + i, n, "F" + n));
       emit("<DL><p>\n", "");
     }
     emit("<DT><A HREF=\"http://deep/\" ADD_DATE=\"1\">deep</A>\n",
@@ -382,10 +386,7 @@ LineSource manyLinks(std::uint64_t targetBytes) {
     for (int i = 1; i <= kFolders; ++i) {
       std::string n = std::to_string(i);
       put("<DT><H3 FOLDED ADD_DATE=\"1\">Folder " + n + "</H3>\n",
-          indentOf(1 + i) + "<A HREF=\"JavaScript:onClick=Display('display" + n +
-              "');ImageChange('img" + n + "');\"><IMG SRC=\"folder1.gif\" ID=\"img" + n +
-              "\" BORDER=\"0\">Folder " + n + "</A><BR>\r\n<DIV ID=\"display" + n +
-              "\" STYLE=\"display:none\">\r\n");
+          folderPageLines(1 + i, n, "Folder " + n));
       put("<DL><p>\n", "");
     }
     const std::string indent = indentOf(kFolders + 2);
